@@ -1,0 +1,45 @@
+#include <capturekit/platform/date_time.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace capturekit;
+
+TEST(Dates, ISO8601IsUTCWithZAndTruncatedSeconds) {
+    const auto date = dates::parseISO8601("2026-03-01T09:30:00Z");
+    ASSERT_TRUE(date);
+    EXPECT_EQ(dates::iso8601(*date), "2026-03-01T09:30:00Z");
+    EXPECT_EQ(dates::iso8601(*date + std::chrono::milliseconds(999)), "2026-03-01T09:30:00Z");
+    // Dates before 1970 truncate towards the earlier second, never print a negative fraction.
+    const auto early = dates::parseISO8601("1969-12-31T23:59:59.750Z");
+    ASSERT_TRUE(early);
+    EXPECT_EQ(dates::iso8601(*early), "1969-12-31T23:59:59Z");
+}
+
+TEST(Dates, ParsingHonoursOffsetsAndFractionsAndRejectsNonsense) {
+    EXPECT_EQ(dates::parseISO8601("2026-03-01T10:30:00+01:00"),
+              dates::parseISO8601("2026-03-01T09:30:00Z"));
+    const auto fractional = dates::parseISO8601("2026-03-01T09:30:00.25Z");
+    ASSERT_TRUE(fractional);
+    EXPECT_DOUBLE_EQ(dates::secondsSince1970(*fractional),
+                     dates::secondsSince1970(*dates::parseISO8601("2026-03-01T09:30:00Z")) + 0.25);
+    for (const char* bad : {"2026-02-30T00:00:00Z", "2026-03-01T24:00:00Z", "2026-03-01T09:30:00",
+                            "2026-03-01 09:30:00Z", "2026-3-1T09:30:00Z", "2026-03-01T09:30:00Zx",
+                            "2026-03-01T09:30:00.Z", "", "0000-01-01T00:00:00Z"}) {
+        EXPECT_FALSE(dates::parseISO8601(bad)) << bad;
+    }
+}
+
+TEST(Dates, StoredFormCountsSecondsFrom2001) {
+    EXPECT_EQ(dates::secondsSince2001(dates::referenceDate), 0.0);
+    EXPECT_EQ(dates::iso8601(dates::referenceDate), "2001-01-01T00:00:00Z");
+    const auto date = dates::fromSecondsSince2001(794050200.5);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(dates::iso8601(*date), "2026-03-01T09:30:00Z");
+    EXPECT_DOUBLE_EQ(dates::secondsSince2001(*date), 794050200.5);
+    EXPECT_FALSE(dates::fromSecondsSince2001(std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(dates::fromSecondsSince2001(std::nan("")));
+    EXPECT_FALSE(dates::fromSecondsSince2001(1e300));
+}

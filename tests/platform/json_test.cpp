@@ -1,0 +1,42 @@
+#include <capturekit/platform/json.hpp>
+
+#include <gtest/gtest.h>
+
+using namespace capturekit;
+
+TEST(JsonHelpers, ParseNeverThrowsAndRejectsTrailingGarbage) {
+    EXPECT_FALSE(json::parse("{").has_value());
+    EXPECT_FALSE(json::parse("{} x").has_value());
+    EXPECT_FALSE(json::parse("\"\xFF\"").has_value());
+    EXPECT_FALSE(json::parse("").has_value());
+    ASSERT_TRUE(json::parse(R"({"a":1})").has_value());
+}
+
+TEST(JsonHelpers, OrderedJsonKeepsInsertionOrder) {
+    OrderedJson o;
+    o["z"] = 1;
+    o["a"] = 2;
+    EXPECT_EQ(json::dump(o), R"({"z":1,"a":2})");
+    const auto parsed = json::parseOrdered(R"({"z":1,"a":2})");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(json::dump(*parsed), R"({"z":1,"a":2})");
+}
+
+TEST(JsonHelpers, TypedLookupsGiveAbsentForWrongTypes) {
+    const Json j = *json::parse(R"({"s":"x","n":2.5,"i":3,"f":3.0,"b":true,"l":["a","b"],"m":["a",1]})");
+    EXPECT_EQ(json::string(j, "s"), "x");
+    EXPECT_EQ(json::string(j, "n"), std::nullopt);
+    EXPECT_EQ(json::number(j, "i"), 3.0);
+    EXPECT_EQ(json::integer(j, "f"), 3);
+    EXPECT_EQ(json::integer(j, "n"), std::nullopt);
+    EXPECT_EQ(json::boolean(j, "b"), true);
+    EXPECT_EQ(json::boolean(j, "s"), std::nullopt);
+    EXPECT_EQ(json::stringArray(j, "l"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(json::stringArray(j, "m"), std::nullopt);
+    EXPECT_EQ(json::string(Json::array(), "s"), std::nullopt);
+}
+
+TEST(JsonHelpers, DumpReplacesInvalidUTF8InsteadOfThrowing) {
+    Json j = std::string("a\xFF");
+    EXPECT_EQ(json::dump(j), "\"a\xEF\xBF\xBD\"");
+}
