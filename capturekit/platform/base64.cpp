@@ -16,7 +16,9 @@ std::string encodeWith(std::string_view bytes, std::string_view alphabet, bool p
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
-    const auto at = [&](std::size_t k) { return static_cast<std::uint32_t>(std::uint8_t(bytes[k])); };
+    const auto at = [&](std::size_t k) {
+        return static_cast<std::uint32_t>(std::uint8_t(bytes[k]));
+    };
     for (; i + 3 <= bytes.size(); i += 3) {
         const std::uint32_t v = at(i) << 16 | at(i + 1) << 8 | at(i + 2);
         for (int shift = 18; shift >= 0; shift -= 6) {
@@ -73,7 +75,9 @@ std::optional<std::string> decodeWith(std::string_view text, std::string_view al
 
 } // namespace
 
-std::string encode(std::string_view bytes) { return encodeWith(bytes, standardAlphabet, true); }
+std::string encode(std::string_view bytes) {
+    return encodeWith(bytes, standardAlphabet, true);
+}
 
 std::optional<std::string> decode(std::string_view text) {
     return decodeWith(text, standardAlphabet);

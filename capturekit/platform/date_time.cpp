@@ -15,7 +15,9 @@ using namespace std::chrono;
 constexpr double earliestSeconds1970 = -62135596800.0; // 0001-01-01T00:00:00Z
 constexpr double latestSeconds1970 = 253402300799.0;   // 9999-12-31T23:59:59Z
 
-double secondsBetween(Date from, Date to) { return duration<double>(to - from).count(); }
+double secondsBetween(Date from, Date to) {
+    return duration<double>(to - from).count();
+}
 
 bool readDigits(std::string_view text, std::size_t at, std::size_t count, int& out) {
     if (at + count > text.size()) {
@@ -33,13 +35,17 @@ bool readDigits(std::string_view text, std::size_t at, std::size_t count, int& o
 
 } // namespace
 
-double secondsSince2001(Date date) { return secondsBetween(referenceDate, date); }
+double secondsSince2001(Date date) {
+    return secondsBetween(referenceDate, date);
+}
 
 std::optional<Date> fromSecondsSince2001(double seconds) {
     return fromSecondsSince1970(seconds + secondsSince1970(referenceDate));
 }
 
-double secondsSince1970(Date date) { return secondsBetween(Date{}, date); }
+double secondsSince1970(Date date) {
+    return secondsBetween(Date{}, date);
+}
 
 std::optional<Date> fromSecondsSince1970(double seconds) {
     if (!std::isfinite(seconds) || seconds < earliestSeconds1970 || seconds > latestSeconds1970) {
@@ -110,7 +116,9 @@ std::optional<Date> parseISO8601(std::string_view text) {
     return Date{sys_days{ymd} + hours{h} + minutes{mi} + seconds{s} - offset} + fraction;
 }
 
-Date now() { return time_point_cast<microseconds>(system_clock::now()); }
+Date now() {
+    return time_point_cast<microseconds>(system_clock::now());
+}
 
 } // namespace dates
 

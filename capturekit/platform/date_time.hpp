@@ -15,8 +15,8 @@ using Date = std::chrono::sys_time<std::chrono::microseconds>;
 namespace dates {
 
 // 2001-01-01 00:00:00 UTC, the reference date of the stored form.
-inline constexpr Date referenceDate{std::chrono::sys_days{std::chrono::year{2001} /
-                                                         std::chrono::January / 1}};
+inline constexpr Date referenceDate{
+    std::chrono::sys_days{std::chrono::year{2001} / std::chrono::January / 1}};
 
 double secondsSince2001(Date date);
 // Absent for a non-finite value or one out of the representable range.

@@ -16,7 +16,9 @@ template <typename J> std::optional<J> parseAs(std::string_view text) {
 
 } // namespace
 
-std::optional<Json> parse(std::string_view text) { return parseAs<Json>(text); }
+std::optional<Json> parse(std::string_view text) {
+    return parseAs<Json>(text);
+}
 
 std::optional<OrderedJson> parseOrdered(std::string_view text) {
     return parseAs<OrderedJson>(text);

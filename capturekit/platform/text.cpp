@@ -6,11 +6,11 @@
 #include <unicode/utext.h>
 
 #include <cerrno>
-#include <clocale>
-#include <locale.h>
-#include <cstdlib>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <locale.h>
 #include <memory>
 #include <vector>
 
@@ -23,7 +23,9 @@ constexpr char32_t replacementCharacter = 0xFFFD;
 // Decodes one code point at `i`, advancing it; malformed input yields U+FFFD and consumes one
 // byte (overlong forms, surrogates and values past U+10FFFF are malformed).
 char32_t decodeOne(std::string_view s, std::size_t& i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const auto byte = [&](std::size_t k) {
+        return static_cast<unsigned char>(s[k]);
+    };
     const unsigned char lead = byte(i);
     if (lead < 0x80) {
         ++i;
@@ -211,7 +213,9 @@ std::optional<std::string> trimmedOptional(const std::optional<std::string>& tex
 }
 
 std::string trimmedSpacesAndTabs(std::string_view text) {
-    const auto isSpaceOrTab = [](char c) { return c == ' ' || c == '\t'; };
+    const auto isSpaceOrTab = [](char c) {
+        return c == ' ' || c == '\t';
+    };
     while (!text.empty() && isSpaceOrTab(text.front())) {
         text.remove_prefix(1);
     }
@@ -221,7 +225,9 @@ std::string trimmedSpacesAndTabs(std::string_view text) {
     return std::string(text);
 }
 
-bool isBlank(std::string_view text) { return trimmed(text).empty(); }
+bool isBlank(std::string_view text) {
+    return trimmed(text).empty();
+}
 
 std::string lowercased(std::string_view text) {
     const std::string valid = validUTF8(text);
@@ -287,7 +293,9 @@ bool isDigit(char32_t cp) {
     return u_charType(static_cast<UChar32>(cp)) == U_DECIMAL_DIGIT_NUMBER;
 }
 
-bool isLetterOrDigit(char32_t cp) { return isLetter(cp) || isDigit(cp); }
+bool isLetterOrDigit(char32_t cp) {
+    return isLetter(cp) || isDigit(cp);
+}
 
 std::optional<double> parseDouble(std::string_view text) {
     if (text.empty() || isWhiteSpaceOrNewline(static_cast<unsigned char>(text.front()))) {

@@ -23,7 +23,8 @@ TEST(JsonHelpers, OrderedJsonKeepsInsertionOrder) {
 }
 
 TEST(JsonHelpers, TypedLookupsGiveAbsentForWrongTypes) {
-    const Json j = *json::parse(R"({"s":"x","n":2.5,"i":3,"f":3.0,"b":true,"l":["a","b"],"m":["a",1]})");
+    const Json j =
+        *json::parse(R"({"s":"x","n":2.5,"i":3,"f":3.0,"b":true,"l":["a","b"],"m":["a",1]})");
     EXPECT_EQ(json::string(j, "s"), "x");
     EXPECT_EQ(json::string(j, "n"), std::nullopt);
     EXPECT_EQ(json::number(j, "i"), 3.0);

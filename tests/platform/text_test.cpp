@@ -23,8 +23,8 @@ TEST(Text, LowercasesWithoutLocaleRules) {
 
 TEST(Text, CountsAndCutsUserPerceivedCharacters) {
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467"; // one character
-    const std::string flag = "\U0001F1E9\U0001F1EA";                       // one character
-    const std::string accented = "e\u0301";                                   // one character
+    const std::string flag = "\U0001F1E9\U0001F1EA";                         // one character
+    const std::string accented = "e\u0301";                                  // one character
     const std::string s = family + flag + accented + "x";
     EXPECT_EQ(text::characterCount(s), 4u);
     EXPECT_EQ(text::characterPrefix(s, 2), family + flag);
@@ -37,10 +37,12 @@ TEST(Text, CountsAndCutsUserPerceivedCharacters) {
 }
 
 TEST(Text, ReplacesMalformedUTF8) {
-    EXPECT_EQ(text::validUTF8("a\xFF" "b"), "a\uFFFDb");
-    EXPECT_EQ(text::validUTF8("\xC0\xAF"), "\uFFFD\uFFFD");         // overlong slash
+    EXPECT_EQ(text::validUTF8("a\xFF"
+                              "b"),
+              "a\uFFFDb");
+    EXPECT_EQ(text::validUTF8("\xC0\xAF"), "\uFFFD\uFFFD");           // overlong slash
     EXPECT_EQ(text::validUTF8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD"); // surrogate
-    EXPECT_EQ(text::validUTF8("\xE2\x82"), "\uFFFD\uFFFD");         // truncated
+    EXPECT_EQ(text::validUTF8("\xE2\x82"), "\uFFFD\uFFFD");           // truncated
     EXPECT_TRUE(text::isValidUTF8("ok \uFFFD \U0001F600"));
     EXPECT_EQ(text::characterCount("a\xFF"), 2u);
     EXPECT_EQ(text::trimmed("\xFF "), "\uFFFD");
