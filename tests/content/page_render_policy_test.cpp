@@ -27,10 +27,9 @@ TEST(PageRenderPolicy, WeakSeedsArePromotedWhenTheExtractIsSubstantial) {
     EXPECT_FALSE(policy::shouldPromote(std::nullopt, std::string(199, 'x')));
     EXPECT_TRUE(policy::shouldPromote(std::nullopt, longText));
     EXPECT_FALSE(policy::shouldPromote(std::string(200, 's'), std::string(5000, 'x')));
-    EXPECT_TRUE(
-        policy::shouldPromote("fifty chars seed ................................", longText));
-    EXPECT_FALSE(policy::shouldPromote(
-        "a seed of seventy characters .........................................", longText));
+    // Otherwise the extract must be more than four times the seed.
+    EXPECT_TRUE(policy::shouldPromote(std::string(50, 's'), longText));
+    EXPECT_FALSE(policy::shouldPromote(std::string(70, 's'), longText));
 }
 
 TEST(PageRenderPolicy, LoginWallsAndThinContent) {

@@ -34,7 +34,7 @@ TEST(Url, RejectsTextThatIsNotAnAbsoluteURL) {
 }
 
 TEST(Url, PercentEncodesPathsAsUTF8AndKeepsSlashes) {
-    EXPECT_EQ(Url::percentEncodePath("voice/abc def.m4a"), "voice/abc%20def.m4a");
-    EXPECT_EQ(Url::percentEncodePath("a/é?#%"), "a/%C3%A9%3F%23%25");
-    EXPECT_EQ(Url::percentEncodePath("user@host:~x"), "user@host:~x");
+    EXPECT_EQ(capturekit::url::encodePath("voice/abc def.m4a"), "voice/abc%20def.m4a");
+    EXPECT_EQ(capturekit::url::encodePath("a/é?#%"), "a/%C3%A9%3F%23%25");
+    EXPECT_EQ(capturekit::url::encodePath("user@host:~x"), "user@host:~x");
 }
