@@ -1,0 +1,36 @@
+#pragma once
+
+// Every backend URL, built from an environment's API base. The only place that spells endpoint
+// paths; URLs are absolute URL text and are computed on each call.
+
+#include <capturekit/account/capture_environment.hpp>
+
+#include <string>
+#include <string_view>
+
+namespace capturekit {
+
+struct CaptureEndpoints {
+    CaptureEnvironment environment;
+
+    bool operator==(const CaptureEndpoints&) const = default;
+
+    // .../functions/v1/capture-<name>
+    std::string functionURL(std::string_view name) const;
+    std::string ingestURL() const;
+    std::string suggestURL() const;
+    std::string transcribeURL() const;
+    // .../rest/v1/ingest_devices
+    std::string ingestDevicesURL() const;
+    // .../rest/v1/rpc/apps_enabled
+    std::string appsEnabledRPCURL() const;
+    // .../auth/v1/<name>
+    std::string authURL(std::string_view name) const;
+    std::string authTokenURL() const;
+    std::string authLogoutURL() const;
+    // .../storage/v1/object/<bucket>/<path>, the path percent-encoded with its slashes kept and
+    // the bucket as given.
+    std::string storageObjectURL(std::string_view bucket, std::string_view path) const;
+};
+
+} // namespace capturekit
