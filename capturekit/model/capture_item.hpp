@@ -20,31 +20,31 @@ namespace capturekit {
 
 struct CaptureItem {
     // Required: text, isDictation, surface and tags (name them when building an item).
-    std::string text;
-    std::optional<std::string> url;
-    std::optional<std::string> title;
-    std::optional<std::string> pageText;
-    std::optional<std::string> imageURL;
+    std::string text{};
+    std::optional<std::string> url{};
+    std::optional<std::string> title{};
+    std::optional<std::string> pageText{};
+    std::optional<std::string> imageURL{};
     // The main image as a data URI.
-    std::optional<std::string> screenshotDataURI;
+    std::optional<std::string> screenshotDataURI{};
     // Further images as data URIs.
-    std::vector<std::string> extraScreenshots;
+    std::vector<std::string> extraScreenshots{};
     // The images form one capture rather than separate ones.
     bool keepImagesTogether = true;
-    std::optional<std::string> audioPath;
-    std::optional<std::string> transcriptionEngine;
-    std::optional<double> audioDurationSeconds;
-    std::optional<Date> audioExpiresAt;
-    std::optional<RecipeData> recipe;
+    std::optional<std::string> audioPath{};
+    std::optional<std::string> transcriptionEngine{};
+    std::optional<double> audioDurationSeconds{};
+    std::optional<Date> audioExpiresAt{};
+    std::optional<RecipeData> recipe{};
     // A household kind proposed by the surface ("recipe" or "vendor").
-    std::optional<std::string> hearthKind;
-    std::optional<ContactCard> contact;
+    std::optional<std::string> hearthKind{};
+    std::optional<ContactCard> contact{};
     bool isDictation = false;
     CaptureSurface surface = CaptureSurface::universalShare;
-    std::vector<std::string> tags;
-    std::optional<std::string> sourceApp;
+    std::vector<std::string> tags{};
+    std::optional<std::string> sourceApp{};
     // A source type proposed by the surface, overriding the derived one.
-    std::optional<std::string> sourceTypeHint;
+    std::optional<std::string> sourceTypeHint{};
 
     // Fails on a duration that is not a finite number.
     std::expected<OrderedJson, CodingError> toJson() const;

@@ -20,7 +20,7 @@ struct CodingError {
     };
 
     Kind kind = Kind::malformedJSON;
-    std::string path;
+    std::string path{};
 
     static CodingError malformedJSON() { return {Kind::malformedJSON, {}}; }
     static CodingError at(Kind kind, std::string_view path) { return {kind, std::string(path)}; }

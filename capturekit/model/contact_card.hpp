@@ -18,8 +18,8 @@ namespace capturekit {
 struct ContactCard {
     // One phone number or e-mail address with its human-readable label ("mobile", "work"…).
     struct Entry {
-        std::optional<std::string> label;
-        std::string value;
+        std::optional<std::string> label{};
+        std::string value{};
 
         OrderedJson toJson() const;
         static std::expected<Entry, CodingError> fromJson(const Json& json);
@@ -27,13 +27,13 @@ struct ContactCard {
         bool operator==(const Entry&) const = default;
     };
 
-    std::string name;
-    std::optional<std::string> organization;
-    std::optional<std::string> jobTitle;
-    std::vector<Entry> phones;
-    std::vector<Entry> emails;
-    std::optional<std::string> website;
-    std::optional<std::string> note;
+    std::string name{};
+    std::optional<std::string> organization{};
+    std::optional<std::string> jobTitle{};
+    std::vector<Entry> phones{};
+    std::vector<Entry> emails{};
+    std::optional<std::string> website{};
+    std::optional<std::string> note{};
 
     // The card as a household vendor: named after the organisation when there is one (the
     // person becoming the contact name), else after the card.

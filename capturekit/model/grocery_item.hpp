@@ -12,9 +12,9 @@
 namespace capturekit {
 
 struct GroceryItem {
-    std::string name;
-    std::optional<double> quantity;
-    std::optional<std::string> unit;
+    std::string name{};
+    std::optional<double> quantity{};
+    std::optional<std::string> unit{};
 
     // Fails on a quantity that is not a finite number.
     std::expected<OrderedJson, CodingError> toJson() const;

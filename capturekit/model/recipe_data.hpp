@@ -13,13 +13,13 @@
 namespace capturekit {
 
 struct RecipeData {
-    std::optional<std::string> name;
-    std::vector<std::string> ingredients;
-    std::vector<std::string> steps;
-    std::optional<std::string> servings;
+    std::optional<std::string> name{};
+    std::vector<std::string> ingredients{};
+    std::vector<std::string> steps{};
+    std::optional<std::string> servings{};
     // An ISO 8601 duration such as "PT1H30M".
-    std::optional<std::string> totalTime;
-    std::optional<std::string> author;
+    std::optional<std::string> totalTime{};
+    std::optional<std::string> author{};
 
     OrderedJson toJson() const;
     static std::expected<RecipeData, CodingError> fromJson(const Json& json);

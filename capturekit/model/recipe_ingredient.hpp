@@ -12,10 +12,10 @@
 namespace capturekit {
 
 struct RecipeIngredient {
-    std::string name;
-    std::optional<double> quantity;
-    std::optional<std::string> unit;
-    std::optional<std::string> note;
+    std::string name{};
+    std::optional<double> quantity{};
+    std::optional<std::string> unit{};
+    std::optional<std::string> note{};
 
     // Fails on a quantity that is not a finite number.
     std::expected<OrderedJson, CodingError> toJson() const;

@@ -15,13 +15,13 @@
 namespace capturekit {
 
 struct RecipePayload {
-    std::string title;
-    std::optional<std::string> sourceURL;
-    std::optional<std::string> imageURL;
-    std::vector<RecipeIngredient> ingredients;
-    std::vector<std::string> steps;
-    std::optional<std::int64_t> servings;
-    std::optional<std::int64_t> totalMinutes;
+    std::string title{};
+    std::optional<std::string> sourceURL{};
+    std::optional<std::string> imageURL{};
+    std::vector<RecipeIngredient> ingredients{};
+    std::vector<std::string> steps{};
+    std::optional<std::int64_t> servings{};
+    std::optional<std::int64_t> totalMinutes{};
 
     // Fails on an ingredient quantity that is not a finite number.
     std::expected<OrderedJson, CodingError> toJson() const;

@@ -11,8 +11,8 @@
 namespace capturekit {
 
 struct SocialIdentityPayload {
-    std::string platform;
-    std::string handle;
+    std::string platform{};
+    std::string handle{};
 
     OrderedJson toJson() const;
     static std::expected<SocialIdentityPayload, CodingError> fromJson(const Json& json);

@@ -16,13 +16,13 @@ namespace capturekit {
 // One content line: [group.]NAME;PARAM=VALUE...:value
 struct VCardProperty {
     // Upper-cased, as names and groups compare without case.
-    std::string group;
-    std::string name;
+    std::string group{};
+    std::string name{};
     // Parameter names upper-cased, values as written without their quotes. A vCard 2.1 bare
     // parameter ("TEL;CELL:") is a TYPE, or an ENCODING for the names of encodings.
-    std::vector<std::pair<std::string, std::string>> parameters;
+    std::vector<std::pair<std::string, std::string>> parameters{};
     // The value as written, still escaped, after quoted-printable decoding; valid UTF-8.
-    std::string value;
+    std::string value{};
 
     // Every TYPE value, lower-cased, comma-separated lists split.
     std::vector<std::string> types() const;

@@ -12,12 +12,12 @@
 namespace capturekit {
 
 struct VendorPayload {
-    std::string name;
-    std::optional<std::string> contactName;
-    std::optional<std::string> phone;
-    std::optional<std::string> email;
-    std::optional<std::string> website;
-    std::optional<std::string> notes;
+    std::string name{};
+    std::optional<std::string> contactName{};
+    std::optional<std::string> phone{};
+    std::optional<std::string> email{};
+    std::optional<std::string> website{};
+    std::optional<std::string> notes{};
 
     OrderedJson toJson() const;
     static std::expected<VendorPayload, CodingError> fromJson(const Json& json);

@@ -20,10 +20,10 @@ struct QuickTask {
 
     struct Entry {
         // The typed text, trimmed.
-        std::string text;
+        std::string text{};
         // The caller's reference for this task (a fresh UUID from the panel).
-        std::string ref;
-        CaptureIngestRequest request;
+        std::string ref{};
+        CaptureIngestRequest request{};
 
         // "quick-" and the ref: the same task always has the same key, so a retry cannot file
         // it twice.
