@@ -1,0 +1,61 @@
+#include <capturekit/platform/atomic_file.hpp>
+
+#include <support/temporary_folder.hpp>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+using namespace capturekit;
+using tarvo::testing::TemporaryFolder;
+
+namespace {
+
+unsigned modeOf(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+std::size_t entryCount(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+} // namespace
+
+TEST(AtomicFile, WritesAndReplacesWithTheGivenModeAndNoLeftovers) {
+    TemporaryFolder folder;
+    const auto file = folder / "item.json";
+    ASSERT_TRUE(atomic_file::write(file, "first"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    const std::string binary("second\0with nul", 15);
+    ASSERT_TRUE(atomic_file::write(file, binary, 0644));
+    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_EQ(atomic_file::read(file), binary);
+    ASSERT_TRUE(atomic_file::write(file, ""));
+    EXPECT_EQ(atomic_file::read(file), "");
+    EXPECT_EQ(entryCount(folder.path()), 1u);
+}
+
+TEST(AtomicFile, AFailedReplacementKeepsTheOldFileAndCleansUp) {
+    TemporaryFolder folder;
+    // The target is a non-empty folder: the rename fails after the temporary file is written.
+    std::filesystem::create_directories(folder / "target" / "inside");
+    const auto failed = atomic_file::write(folder / "target", "new");
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "target" / "inside"));
+    EXPECT_EQ(entryCount(folder.path()), 1u);
+
+    const auto missingFolder = atomic_file::write(folder / "absent" / "file", "x");
+    ASSERT_FALSE(missingFolder);
+    EXPECT_EQ(missingFolder.error(), std::errc::no_such_file_or_directory);
+}
+
+TEST(AtomicFile, ReadingReportsMissingFilesAndFolders) {
+    TemporaryFolder folder;
+    EXPECT_EQ(atomic_file::read(folder / "missing").error(), std::errc::no_such_file_or_directory);
+    EXPECT_FALSE(atomic_file::read(folder.path()));
+    std::ofstream(folder / "large") << std::string(200'000, 'z');
+    EXPECT_EQ(atomic_file::read(folder / "large").value().size(), 200'000u);
+}

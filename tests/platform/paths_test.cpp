@@ -1,0 +1,65 @@
+#include <capturekit/platform/application_info.hpp>
+#include <capturekit/platform/paths.hpp>
+
+#include <support/temporary_folder.hpp>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+using namespace capturekit;
+using tarvo::testing::ScopedEnvironmentVariable;
+using tarvo::testing::TemporaryFolder;
+
+namespace {
+
+unsigned modeOf(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+} // namespace
+
+TEST(Paths, BaseFoldersFollowXDGAndIgnoreRelativeValues) {
+    const ScopedEnvironmentVariable home("HOME", "/home/someone");
+    {
+        const ScopedEnvironmentVariable data("XDG_DATA_HOME", "/data");
+        const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", "/config");
+        EXPECT_EQ(paths::dataHome(), "/data");
+        EXPECT_EQ(paths::configHome(), "/config");
+    }
+    const ScopedEnvironmentVariable data("XDG_DATA_HOME", "relative/data");
+    const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", nullptr);
+    EXPECT_EQ(paths::dataHome(), "/home/someone/.local/share");
+    EXPECT_EQ(paths::configHome(), "/home/someone/.config");
+}
+
+TEST(Paths, ContainersAreCreatedPrivateUnderTheDataHome) {
+    TemporaryFolder folder;
+    const ScopedEnvironmentVariable data("XDG_DATA_HOME", (folder / "share").c_str());
+    const auto container = paths::appGroupContainer("group.com.merrow.loft");
+    ASSERT_TRUE(container);
+    EXPECT_EQ(*container, folder / "share" / "group.com.merrow.loft");
+    EXPECT_EQ(modeOf(folder / "share"), 0700u);
+    EXPECT_EQ(modeOf(*container), 0700u);
+
+    EXPECT_EQ(paths::applicationSupport(), folder / "share" / application::identifier());
+    // An existing folder is used as it is.
+    std::filesystem::permissions(*container, std::filesystem::perms(0750));
+    EXPECT_TRUE(paths::appGroupContainer("group.com.merrow.loft"));
+    EXPECT_EQ(modeOf(*container), 0750u);
+}
+
+TEST(Paths, NamesThatWouldLeaveTheDataHomeAndFilesInTheWayAreRefused) {
+    TemporaryFolder folder;
+    const ScopedEnvironmentVariable data("XDG_DATA_HOME", folder.path().c_str());
+    for (const char* bad : {"", ".", "..", "../elsewhere", "a/b"}) {
+        const auto refused = paths::appGroupContainer(bad);
+        ASSERT_FALSE(refused) << bad;
+        EXPECT_EQ(refused.error(), std::errc::invalid_argument);
+    }
+    std::ofstream(folder / "occupied") << "file";
+    EXPECT_EQ(paths::appGroupContainer("occupied").error(), std::errc::not_a_directory);
+    EXPECT_FALSE(paths::ensurePrivateDirectory(folder / "occupied" / "below"));
+}

@@ -1,0 +1,253 @@
+#include <capturekit/platform/preferences.hpp>
+
+#include "child_process.hpp"
+#include <support/temporary_folder.hpp>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <thread>
+
+using namespace capturekit;
+using tarvo::testing::ChildProcess;
+using tarvo::testing::ScopedEnvironmentVariable;
+using tarvo::testing::TemporaryFolder;
+
+namespace {
+
+using StringList = std::vector<std::string>;
+
+Preferences::Change appending(std::string element) {
+    return [element = std::move(element)](std::optional<PreferenceValue> stored) {
+        StringList list;
+        if (stored) {
+            if (const auto* existing = std::get_if<StringList>(&*stored)) {
+                list = *existing;
+            }
+        }
+        list.push_back(element);
+        return std::optional<PreferenceValue>(std::move(list));
+    };
+}
+
+// Writes a row behind the store's back, as a hand edit or another program would.
+void insertRaw(const std::filesystem::path& database, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+TEST(Preferences, EveryTypeReadsBackExactlyAndAbsentDiffersFromEmpty) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.types", folder.path());
+    const Date date = dates::referenceDate + std::chrono::microseconds(812'345'678'901'234);
+    const std::string textWithNul("a\0b ✓", 7);
+
+    ASSERT_TRUE(preferences.set("flag", false));
+    ASSERT_TRUE(preferences.set("count", std::int64_t{-9'007'199'254'740'993}));
+    ASSERT_TRUE(preferences.set("ratio", 0.1));
+    ASSERT_TRUE(preferences.set("infinite", -INFINITY));
+    ASSERT_TRUE(preferences.set("nan", std::nan("")));
+    ASSERT_TRUE(preferences.set("text", textWithNul));
+    ASSERT_TRUE(preferences.set("emptyText", std::string()));
+    ASSERT_TRUE(preferences.set("list", StringList{"x", "", "ünï\ncode"}));
+    ASSERT_TRUE(preferences.set("emptyList", StringList{}));
+    ASSERT_TRUE(preferences.set("date", date));
+    ASSERT_TRUE(preferences.set("bytes", PreferenceBytes{0, 255, 0, 7}));
+    ASSERT_TRUE(preferences.set("emptyBytes", PreferenceBytes{}));
+
+    EXPECT_EQ(preferences.get<bool>("flag"), false);
+    EXPECT_EQ(preferences.get<std::int64_t>("count"), -9'007'199'254'740'993);
+    EXPECT_EQ(preferences.get<double>("ratio"), 0.1);
+    EXPECT_EQ(preferences.get<double>("infinite"), -INFINITY);
+    ASSERT_TRUE(preferences.get<double>("nan"));
+    EXPECT_TRUE(std::isnan(*preferences.get<double>("nan")));
+    EXPECT_EQ(preferences.get<std::string>("text"), textWithNul);
+    EXPECT_EQ(preferences.get<std::string>("emptyText"), "");
+    EXPECT_EQ(preferences.get<StringList>("list"), (StringList{"x", "", "ünï\ncode"}));
+    EXPECT_EQ(preferences.get<StringList>("emptyList"), StringList{});
+    EXPECT_EQ(preferences.get<Date>("date"), date);
+    EXPECT_EQ(preferences.get<PreferenceBytes>("bytes"), (PreferenceBytes{0, 255, 0, 7}));
+    EXPECT_EQ(preferences.get<PreferenceBytes>("emptyBytes"), PreferenceBytes{});
+
+    EXPECT_FALSE(preferences.value("never set"));
+    EXPECT_FALSE(preferences.get<bool>("never set"));
+    EXPECT_EQ(preferences.keys().size(), 12u);
+}
+
+TEST(Preferences, AWrongTypeReadsAsAbsentAndASetReplacesTheType) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.types", folder.path());
+    ASSERT_TRUE(preferences.set("key", true));
+    EXPECT_FALSE(preferences.get<std::int64_t>("key"));
+    EXPECT_FALSE(preferences.get<std::string>("key"));
+    EXPECT_FALSE(preferences.get<double>("key"));
+
+    ASSERT_TRUE(preferences.set("key", std::string("now text")));
+    EXPECT_FALSE(preferences.get<bool>("key"));
+    EXPECT_EQ(preferences.get<std::string>("key"), "now text");
+}
+
+TEST(Preferences, AHandEditedRowThatDoesNotFitItsTypeReadsAsAbsent) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.edited", folder.path());
+    ASSERT_TRUE(preferences.set("ok", std::int64_t{1}));
+    insertRaw(*preferences.databasePath(),
+              "INSERT INTO preferences VALUES ('count', 'integer', 'twelve'),"
+              "('list', 'stringList', '[\"a\", 2]'), ('odd', 'colour', 1),"
+              "('flag', 'bool', x'01')");
+    for (const char* key : {"count", "list", "odd", "flag"}) {
+        EXPECT_FALSE(preferences.value(key)) << key;
+    }
+    EXPECT_EQ(preferences.get<std::int64_t>("ok"), 1);
+}
+
+TEST(Preferences, RemoveMakesAKeyAbsentAndRemovingAnAbsentKeySucceeds) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.remove", folder.path());
+    ASSERT_TRUE(preferences.set("a", std::int64_t{1}));
+    ASSERT_TRUE(preferences.set("b", std::int64_t{2}));
+    EXPECT_TRUE(preferences.remove("a"));
+    EXPECT_TRUE(preferences.remove("a"));
+    EXPECT_FALSE(preferences.value("a"));
+    EXPECT_EQ(preferences.get<std::int64_t>("b"), 2);
+}
+
+TEST(Preferences, DomainsAreSeparateAndEveryHandleOfADomainSeesTheSameValues) {
+    TemporaryFolder folder;
+    const Preferences standard("com.example.app", folder.path());
+    const Preferences suite("group.com.example", folder.path());
+    ASSERT_TRUE(standard.set("shared", std::string("app")));
+    ASSERT_TRUE(suite.set("shared", std::string("group")));
+    EXPECT_EQ(Preferences("com.example.app", folder.path()).get<std::string>("shared"), "app");
+    EXPECT_EQ(Preferences("group.com.example", folder.path()).get<std::string>("shared"), "group");
+    EXPECT_EQ(*standard.databasePath(), folder / "com.example.app" / "preferences.sqlite3");
+}
+
+TEST(Preferences, TheDefaultBaseIsTheConfigHomeAndItsDomainFolderIsPrivate) {
+    TemporaryFolder folder;
+    const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", (folder / "config").c_str());
+    const Preferences preferences("com.example.private");
+    ASSERT_TRUE(preferences.set("k", true));
+    struct stat status {};
+    ASSERT_EQ(::stat((folder / "config" / "com.example.private").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+}
+
+TEST(Preferences, UpdateSeesTheStoredValueAndAnAbsentResultRemovesTheKey) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.update", folder.path());
+    std::vector<std::optional<PreferenceValue>> seen;
+    const auto counting = [&](std::optional<PreferenceValue> stored) {
+        seen.push_back(stored);
+        const std::int64_t count = stored ? std::get<std::int64_t>(*stored) : 0;
+        return std::optional<PreferenceValue>(count + 1);
+    };
+    ASSERT_TRUE(preferences.update("count", counting));
+    ASSERT_TRUE(preferences.update("count", counting));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_FALSE(seen[0]);
+    EXPECT_EQ(seen[1], PreferenceValue(std::int64_t{1}));
+    EXPECT_EQ(preferences.get<std::int64_t>("count"), 2);
+
+    ASSERT_TRUE(preferences.update("count", [](auto) { return std::optional<PreferenceValue>(); }));
+    EXPECT_FALSE(preferences.value("count"));
+}
+
+TEST(Preferences, AThrowingUpdateChangesNothingAndLeavesTheStoreUsable) {
+    TemporaryFolder folder;
+    const Preferences preferences("com.example.throw", folder.path());
+    ASSERT_TRUE(preferences.set("list", StringList{"kept"}));
+    EXPECT_THROW(
+        preferences.update("list",
+                           [&](std::optional<PreferenceValue>) -> std::optional<PreferenceValue> {
+                               preferences.set("list", StringList{"half-done"});
+                               throw std::runtime_error("change failed");
+                           }),
+        std::runtime_error);
+    EXPECT_EQ(preferences.get<StringList>("list"), StringList{"kept"});
+    EXPECT_TRUE(preferences.update("list", appending("next")));
+    EXPECT_EQ(preferences.get<StringList>("list"), (StringList{"kept", "next"}));
+}
+
+TEST(Preferences, AStoreThatCannotBeOpenedGivesAbsentAndDropsWrites) {
+    TemporaryFolder folder;
+    // A file where the domain folder should be; a file that is not a database; a bad name.
+    std::ofstream(folder / "com.example.blocked") << "not a folder";
+    std::filesystem::create_directory(folder / "com.example.damaged");
+    std::ofstream(folder / "com.example.damaged" / "preferences.sqlite3") << std::string(4096, 'x');
+    const std::vector<Preferences> broken{
+        Preferences("com.example.blocked", folder.path()),
+        Preferences("com.example.damaged", folder.path()),
+        Preferences("../escape", folder.path()),
+        Preferences("", folder.path()),
+    };
+    for (const auto& preferences : broken) {
+        SCOPED_TRACE(preferences.domain());
+        EXPECT_FALSE(preferences.isAvailable());
+        EXPECT_FALSE(preferences.set("k", true));
+        EXPECT_FALSE(preferences.value("k"));
+        EXPECT_FALSE(preferences.remove("k"));
+        bool called = false;
+        EXPECT_FALSE(preferences.update("k", [&](auto) {
+            called = true;
+            return std::optional<PreferenceValue>(true);
+        }));
+        EXPECT_FALSE(called);
+        EXPECT_TRUE(preferences.keys().empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "escape"));
+}
+
+TEST(Preferences, ConcurrentUpdatesFromThreadsLoseNothing) {
+    TemporaryFolder folder;
+    constexpr int threads = 4;
+    constexpr int perThread = 100;
+    std::vector<std::jthread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const Preferences preferences("com.example.threads", folder.path());
+            for (int i = 0; i < perThread; ++i) {
+                preferences.update("list", appending(std::to_string(t) + "-" + std::to_string(i)));
+            }
+        });
+    }
+    workers.clear();
+    const auto list = Preferences("com.example.threads", folder.path()).get<StringList>("list");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(std::set<std::string>(list->begin(), list->end()).size(), threads * perThread);
+}
+
+TEST(Preferences, TwoProcessesAppendingToOneListLoseNothing) {
+    TemporaryFolder folder;
+    const std::string base = folder.path().string();
+    auto first =
+        ChildProcess::start({"append", base, "group.com.example", "list", "first-", "500"});
+    auto second =
+        ChildProcess::start({"append", base, "group.com.example", "list", "second-", "500"});
+    ASSERT_GT(first.pid, 0);
+    ASSERT_GT(second.pid, 0);
+    EXPECT_EQ(first.finish().exitCode, 0);
+    EXPECT_EQ(second.finish().exitCode, 0);
+
+    const auto list = Preferences("group.com.example", folder.path()).get<StringList>("list");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->size(), 1000u);
+    EXPECT_EQ(std::set<std::string>(list->begin(), list->end()).size(), 1000u);
+    // Each process's own appends keep their order.
+    std::vector<int> firstOrder;
+    for (const auto& element : *list) {
+        if (element.starts_with("first-")) {
+            firstOrder.push_back(std::stoi(element.substr(6)));
+        }
+    }
+    EXPECT_TRUE(std::ranges::is_sorted(firstOrder));
+}
