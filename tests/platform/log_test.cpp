@@ -17,14 +17,6 @@ TEST(Log, AStderrEntryIsOneLineWithSubsystemCategoryAndLevel) {
               "s[c] info: bad \xEF\xBF\xBD byte\n");
 }
 
-TEST(Log, JournalPrioritiesFollowSyslogSeverity) {
-    EXPECT_GT(Logger::priority(LogLevel::debug), Logger::priority(LogLevel::info));
-    EXPECT_GT(Logger::priority(LogLevel::info), Logger::priority(LogLevel::notice));
-    EXPECT_GT(Logger::priority(LogLevel::notice), Logger::priority(LogLevel::error));
-    EXPECT_GT(Logger::priority(LogLevel::error), Logger::priority(LogLevel::fault));
-    EXPECT_EQ(Logger::priority(LogLevel::error), 3); // LOG_ERR
-}
-
 TEST(Log, WithStderrChosenEntriesGoThereAndDebugEntriesDoNot) {
     const ScopedEnvironmentVariable choice("TARVO_LOG", "stderr");
     const Logger logger("com.merrow.loft.mac", "quick");
