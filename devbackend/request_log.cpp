@@ -1,0 +1,92 @@
+#include "request_log.hpp"
+
+#include <capturekit/platform/date_time.hpp>
+#include <capturekit/platform/text.hpp>
+
+#include <httplib.h>
+
+namespace devbackend {
+
+using capturekit::Json;
+
+namespace {
+
+constexpr std::int64_t keptRequests = 2000;
+
+std::string queryOf(const httplib::Request& request) {
+    const std::size_t mark = request.target.find('?');
+    return mark == std::string::npos ? std::string() : request.target.substr(mark + 1);
+}
+
+Json headersOf(const httplib::Request& request) {
+    Json headers = Json::object();
+    for (const auto& [name, value] : request.headers) {
+        // Set by the HTTP layer, not sent by the client.
+        if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+            name == "LOCAL_PORT") {
+            continue;
+        }
+        const std::string text = capturekit::text::validUTF8(value);
+        if (headers.contains(name)) {
+            headers[name] = headers[name].get<std::string>() + ", " + text;
+        } else {
+            headers[name] = text;
+        }
+    }
+    return headers;
+}
+
+} // namespace
+
+void RequestLog::record(const httplib::Request& request, int status, std::string_view outcome) {
+    const std::string headers = capturekit::json::dump(headersOf(request));
+    const std::string now = capturekit::dates::iso8601(capturekit::dates::now());
+    database_.transaction([&] {
+        database_
+            .prepare("INSERT INTO requests (received_at, method, path, query, headers, body, "
+                     "status, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .bind(1, now)
+            .bind(2, request.method)
+            .bind(3, request.path)
+            .bind(4, queryOf(request))
+            .bind(5, headers)
+            .bindBlob(6, request.body)
+            .bind(7, status)
+            .bind(8, outcome)
+            .run();
+        database_.prepare("DELETE FROM requests WHERE seq <= last_insert_rowid() - ?")
+            .bind(1, keptRequests)
+            .run();
+    });
+}
+
+Json RequestLog::list(std::size_t limit, std::string_view pathPrefix) {
+    return database_.transaction([&] {
+        auto select = database_.prepare(
+            "SELECT * FROM (SELECT seq, received_at, method, path, query, headers, body, status, "
+            "outcome FROM requests WHERE substr(path, 1, length(?1)) = ?1 ORDER BY seq DESC "
+            "LIMIT ?2) ORDER BY seq");
+        select.bind(1, pathPrefix).bind(2, static_cast<std::int64_t>(limit));
+        Json requests = Json::array();
+        while (select.step()) {
+            const std::string body = select.text(6);
+            requests.push_back(
+                Json{{"received_at", select.text(1)},
+                     {"method", select.text(2)},
+                     {"path", select.text(3)},
+                     {"query", select.text(4)},
+                     {"headers", capturekit::json::parse(select.text(5)).value_or(Json::object())},
+                     {"body", capturekit::text::validUTF8(body)},
+                     {"body_size", body.size()},
+                     {"status", select.integer(7)},
+                     {"outcome", select.text(8)}});
+        }
+        return requests;
+    });
+}
+
+void RequestLog::clear() {
+    database_.transaction([&] { database_.execute("DELETE FROM requests"); });
+}
+
+} // namespace devbackend

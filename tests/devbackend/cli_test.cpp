@@ -1,0 +1,118 @@
+// The command line: options, the demo user, persistence across restarts and clean shutdown.
+
+#include "backend_client.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+
+namespace tarvo::test {
+namespace {
+
+using capturekit::Json;
+using namespace std::chrono_literals;
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+CommandResult run(const std::string& arguments) {
+    const std::string command =
+        "'" + DevBackendProcess::executable().string() + "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    CommandResult result;
+    char buffer[512];
+    while (const std::size_t count = std::fread(buffer, 1, sizeof(buffer), pipe)) {
+        result.output.append(buffer, count);
+    }
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST(CommandLineTest, HelpAndUsageErrors) {
+    const CommandResult help = run("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--access-ttl"), std::string::npos);
+
+    for (const char* arguments :
+         {"--bogus", "--port 70000", "--port", "--access-ttl 0", "--max-body lots"}) {
+        const CommandResult usage = run(arguments);
+        EXPECT_EQ(usage.exitCode, 2) << arguments;
+        EXPECT_EQ(std::count(usage.output.begin(), usage.output.end(), '\n'), 1) << usage.output;
+        EXPECT_TRUE(usage.output.starts_with("tarvo-devbackend: ")) << usage.output;
+    }
+}
+
+TEST(CommandLineTest, ABusyPortIsReportedNotShared) {
+    DevBackendProcess first;
+    const CommandResult second =
+        run("--port " + std::to_string(first.port()) + " --db '" +
+            (first.databasePath().parent_path() / "second.sqlite3").string() + "'");
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.output.find("cannot listen"), std::string::npos) << second.output;
+}
+
+TEST(CommandLineTest, TheDemoUserCanSignIn) {
+    DevBackendProcess backend({"--demo"});
+    BackendClient client(backend);
+    const Session session = client.signIn("demo@tarvo.test", "tarvo-demo");
+    EXPECT_EQ(session.email, "demo@tarvo.test");
+}
+
+TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestart) {
+    DevBackendProcess scratch;
+    const std::string database = (scratch.databasePath().parent_path() / "kept.sqlite3").string();
+    Account account;
+    std::string entryID;
+    {
+        DevBackendProcess backend({"--db", database, "--demo"});
+        BackendClient client(backend);
+        account = client.newAccount();
+        entryID =
+            client.ingest(account.deviceToken, Json{{"content", "kept"}, {"tags", Json::array()}})
+                .json()["id"];
+        EXPECT_EQ(backend.stop(), 0);
+    }
+    DevBackendProcess backend({"--db", database, "--demo"});
+    BackendClient client(backend);
+    // Tokens signed before the restart still verify: the signing secret is kept too.
+    EXPECT_EQ(client
+                  .send("GET", "/auth/v1/user", {},
+                        {{"Authorization", "Bearer " + account.session.accessToken}})
+                  .status,
+              200);
+    EXPECT_EQ(client.refresh(account.session.refreshToken).status, 200);
+    const Json entries = client.entries(account.session.userID);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0]["id"], entryID);
+    EXPECT_EQ(
+        client.ingest(account.deviceToken, Json{{"content", "again"}, {"tags", Json::array()}})
+            .status,
+        200);
+}
+
+TEST(CommandLineTest, SigtermStopsPromptlyDespiteIdleAndDelayedConnections) {
+    DevBackendProcess backend;
+    BackendClient client(backend);
+    client.addFault(Json{{"path", "/functions/v1/capture-suggest"}, {"delay_ms", 60000}});
+    // An idle kept-alive connection and a call stuck in a long delay.
+    ASSERT_EQ(client.send("GET", "/__dev/health").status, 200);
+    auto stuck = std::async(std::launch::async, [&backend] {
+        BackendClient own(backend);
+        return own.postWithBearer("/functions/v1/capture-suggest", "anything", Json::object());
+    });
+    std::this_thread::sleep_for(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(backend.stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(stuck.wait_for(5s), std::future_status::ready);
+}
+
+} // namespace
+} // namespace tarvo::test

@@ -1,0 +1,167 @@
+// Injected faults and the request log.
+
+#include "backend_client.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace tarvo::test {
+namespace {
+
+using capturekit::Json;
+using namespace std::chrono_literals;
+
+constexpr const char* ingestPath = "/functions/v1/capture-ingest";
+
+Json capture(const std::string& content) {
+    return Json{{"content", content}, {"tags", Json::array()}};
+}
+
+class FaultsTest : public testing::Test {
+protected:
+    DevBackendProcess backend;
+    BackendClient client{backend};
+    Account account = client.newAccount();
+
+    Reply ingest(const std::string& content, const std::optional<std::string>& key = {}) {
+        return client.ingest(account.deviceToken, capture(content), key);
+    }
+
+    std::size_t entryCount() { return client.entries(account.session.userID).size(); }
+};
+
+TEST_F(FaultsTest, AFixedReplyServesTheNextCallsThenTheRealOneReturns) {
+    client.addFault(Json{{"path", ingestPath},
+                         {"count", 2},
+                         {"status", 503},
+                         {"body", Json{{"message", "busy"}}},
+                         {"headers", Json{{"Retry-After", "3"}}}});
+    for (int call = 0; call < 2; ++call) {
+        const Reply reply = ingest("try");
+        EXPECT_EQ(reply.status, 503);
+        EXPECT_EQ(reply.json()["message"], "busy");
+        EXPECT_EQ(reply.header("Retry-After"), "3");
+    }
+    EXPECT_EQ(entryCount(), 0u);
+    EXPECT_EQ(ingest("try").status, 200);
+    EXPECT_EQ(entryCount(), 1u);
+
+    // An empty body stays empty.
+    client.addFault(Json{{"path", "/auth/v1/token"}, {"status", 401}, {"body", ""}});
+    const Reply empty = client.refresh(account.session.refreshToken);
+    EXPECT_EQ(empty.status, 401);
+    EXPECT_TRUE(empty.body.empty());
+}
+
+TEST_F(FaultsTest, FaultsMatchTheirMethodAndPathPattern) {
+    client.addFault(Json{{"path", "/functions/v1/*"}, {"method", "POST"}, {"status", 500}});
+    client.addFault(
+        Json{{"path", "/rest/v1/rpc/apps_enabled"}, {"method", "GET"}, {"status", 500}});
+    EXPECT_EQ(client
+                  .postWithBearer("/rest/v1/rpc/apps_enabled", account.session.accessToken,
+                                  Json{{"p_keys", {"stash"}}})
+                  .status,
+              200);
+    EXPECT_EQ(
+        client.postWithBearer("/functions/v1/capture-suggest", account.deviceToken, Json::object())
+            .status,
+        500);
+    EXPECT_EQ(client.send("GET", "/__dev/faults").json().size(), 1u);
+    EXPECT_EQ(client.send("DELETE", "/__dev/faults").status, 204);
+    EXPECT_EQ(client.send("GET", "/__dev/faults").json(), Json::array());
+}
+
+TEST_F(FaultsTest, ADelayedCallOutlastsAShortTimeoutAndItsRetryFilesNothingTwice) {
+    client.addFault(Json{{"path", ingestPath}, {"delay_ms", 600}});
+    client.setTimeout(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ingest("slow", "slow-key").status, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 550ms);
+
+    // The retry overtakes the delayed call, which then finds the key taken.
+    client.setTimeout(5s);
+    const Reply retry = ingest("slow", "slow-key");
+    EXPECT_EQ(retry.status, 200);
+    std::this_thread::sleep_until(start + 800ms);
+    EXPECT_EQ(entryCount(), 1u);
+    EXPECT_EQ(ingest("slow", "slow-key").body, retry.body);
+}
+
+TEST_F(FaultsTest, DroppedConnectionsGiveNoReply) {
+    client.addFault(Json{{"path", ingestPath}, {"drop", true}});
+    EXPECT_EQ(ingest("lost", "drop-key").status, 0);
+    EXPECT_EQ(entryCount(), 0u) << "dropped before handling: nothing filed";
+
+    // Dropped after handling: filed, the reply lost, and the retry with the same key answered
+    // with the first reply.
+    client.addFault(Json{{"path", ingestPath}, {"drop", true}, {"phase", "after"}});
+    EXPECT_EQ(ingest("filed", "after-key").status, 0);
+    EXPECT_EQ(entryCount(), 1u);
+    const Reply retry = ingest("filed", "after-key");
+    EXPECT_EQ(retry.status, 200);
+    EXPECT_EQ(retry.header("Idempotent-Replayed"), "true");
+    EXPECT_EQ(entryCount(), 1u);
+
+    const Json log = client.requests(ingestPath);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0]["outcome"], "dropped");
+    EXPECT_EQ(log[1]["outcome"], "dropped");
+    EXPECT_EQ(log[2]["outcome"], "replied");
+}
+
+TEST_F(FaultsTest, ASeededProbabilityFailsARepeatableShareOfCalls) {
+    const auto failures = [&] {
+        client.send("DELETE", "/__dev/faults");
+        client.addFault(Json{{"path", "/functions/v1/capture-suggest"},
+                             {"unlimited", true},
+                             {"probability", 1.0 / 3},
+                             {"seed", 7},
+                             {"status", 503}});
+        std::string pattern;
+        for (int call = 0; call < 60; ++call) {
+            const Reply reply = client.postWithBearer("/functions/v1/capture-suggest",
+                                                      account.deviceToken, Json::object());
+            pattern += reply.status == 503 ? 'x' : '.';
+        }
+        return pattern;
+    };
+    const std::string first = failures();
+    const auto failed = std::count(first.begin(), first.end(), 'x');
+    EXPECT_GT(failed, 8) << first;
+    EXPECT_LT(failed, 32) << first;
+    EXPECT_EQ(failures(), first);
+}
+
+TEST_F(FaultsTest, BadFaultDescriptionsAreRefused) {
+    for (const Json& fault :
+         {Json{{"status", 503}}, Json{{"path", "/x"}}, Json{{"path", "/x"}, {"status", 99}},
+          Json{{"path", "/x"}, {"status", 503}, {"drop", true}},
+          Json{{"path", "/x"}, {"drop", true}, {"probability", 0}},
+          Json{{"path", "/x"}, {"drop", true}, {"count", 0}},
+          Json{{"path", "/x"}, {"drop", true}, {"phase", "during"}}}) {
+        const Reply reply = client.send("POST", "/__dev/faults", capturekit::json::dump(fault));
+        EXPECT_EQ(reply.status, 400) << fault;
+        EXPECT_TRUE(reply.json()["error"].is_string());
+    }
+}
+
+TEST_F(FaultsTest, TheRequestLogShowsWhatClientsSent) {
+    client.send("DELETE", "/__dev/requests");
+    ingest("logged words", "log-key");
+    const Json log = client.requests("/functions/");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["method"], "POST");
+    EXPECT_EQ(log[0]["path"], ingestPath);
+    EXPECT_EQ(log[0]["status"], 200);
+    EXPECT_EQ(log[0]["headers"]["Idempotency-Key"], "log-key");
+    EXPECT_EQ(log[0]["headers"]["Authorization"], "Bearer " + account.deviceToken);
+    EXPECT_EQ(Json::parse(log[0]["body"].get<std::string>()), capture("logged words"));
+    // Development calls are not logged.
+    EXPECT_TRUE(client.requests("/__dev").empty());
+}
+
+} // namespace
+} // namespace tarvo::test
