@@ -1,5 +1,8 @@
 #include <capturekit/model/json_object_reader.hpp>
 
+#include <cmath>
+#include <limits>
+
 namespace capturekit {
 
 namespace jsonValue {

@@ -14,11 +14,9 @@
 #include <capturekit/platform/date_time.hpp>
 #include <capturekit/platform/json.hpp>
 
-#include <cmath>
 #include <concepts>
 #include <cstdint>
 #include <expected>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -124,7 +124,8 @@ std::size_t parameterEnd(std::string_view line, std::size_t start) {
 std::pair<std::string, std::string> parameter(std::string_view text) {
     const auto removeQuotes = [](std::string_view value) {
         std::string out;
-        std::ranges::copy_if(value, std::back_inserter(out), [](char c) { return c != '"'; });
+        std::ranges::copy_if(text::trimmedSpacesAndTabs(value), std::back_inserter(out),
+                             [](char c) { return c != '"'; });
         return text::validUTF8(out);
     };
     const std::size_t equals = text.find('=');
