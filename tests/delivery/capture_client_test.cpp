@@ -1,0 +1,197 @@
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/delivery/capture_client.hpp>
+#include <capturekit/platform/uuid.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <functional>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FixedToken final : public AuthProvider {
+public:
+    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
+    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
+
+private:
+    std::optional<std::string> token_;
+};
+
+// Plays scripted replies in order and records every request that reached it.
+class ScriptedTransport final : public HttpTransport {
+public:
+    using Reply = std::expected<HttpResponse, HttpError>;
+    std::deque<Reply> replies;
+    std::vector<HttpRequest> requests;
+
+    std::expected<HttpResponse, HttpError> perform(const HttpRequest& request,
+                                                   std::stop_token stop) override {
+        if (stop.stop_requested()) {
+            return std::unexpected(HttpError{HttpError::Kind::cancelled, "cancelled"});
+        }
+        requests.push_back(request);
+        Reply reply = replies.empty() ? status(500) : replies.front();
+        if (!replies.empty()) {
+            replies.pop_front();
+        }
+        return reply;
+    }
+
+    static Reply status(int code, std::string body = "") {
+        return HttpResponse{code, {}, std::move(body)};
+    }
+    static Reply refused(std::string text) {
+        return std::unexpected(HttpError{HttpError::Kind::transport, std::move(text)});
+    }
+};
+
+class RecordingSleeper final : public Sleeper {
+public:
+    std::vector<std::chrono::milliseconds> pauses;
+    std::function<void()> onSleep;
+    void sleep(std::chrono::milliseconds duration, std::stop_token) override {
+        pauses.push_back(duration);
+        if (onSleep) {
+            onSleep();
+        }
+    }
+};
+
+struct ClientFixture : testing::Test {
+    FixedToken token{"  device-token \n"};
+    ScriptedTransport transport;
+    RecordingSleeper sleeper;
+    CaptureClient client{token, transport, sleeper};
+    CaptureIngestRequest request{{.content = "hello", .tags = {"desktop"}}};
+};
+
+} // namespace
+
+TEST_F(ClientFixture, SendsOnePostWithTheHeadersInOrderAndReadsTheReply) {
+    transport.replies = {ScriptedTransport::status(
+        200, R"({"id":"e-1","status":"filed","destination":"docket","category":7,
+                 "route":{"state":"written","destination":"docket","code":"ok"}})")};
+    const auto result = client.send(request, "key-1");
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->success);
+    EXPECT_EQ(result->id, "e-1");
+    EXPECT_EQ(result->destination, "docket");
+    EXPECT_EQ(result->category, std::nullopt);
+    ASSERT_TRUE(result->route);
+    EXPECT_EQ(result->route->state.kind, RouteOutcome::StateKind::written);
+    EXPECT_EQ(result->route->code, "ok");
+
+    ASSERT_EQ(transport.requests.size(), 1u);
+    const HttpRequest& sent = transport.requests[0];
+    EXPECT_EQ(sent.method, "POST");
+    EXPECT_EQ(sent.url, CaptureConfig::ingestURL());
+    EXPECT_EQ(sent.timeout, 30s);
+    EXPECT_EQ(sent.body, R"({"content":"hello","tags":["desktop"]})");
+    const HttpHeaders expected = {{"Content-Type", "application/json"},
+                                  {"Authorization", "Bearer device-token"},
+                                  {"apikey", *CaptureConfig::supabaseAnonKey()},
+                                  {"Idempotency-Key", "key-1"}};
+    EXPECT_EQ(sent.headers, expected);
+}
+
+TEST_F(ClientFixture, NoTokenOrAnUnencodableRequestMakesNoRequest) {
+    FixedToken blank(" \n\t");
+    EXPECT_EQ(CaptureClient(blank, transport, sleeper).send(request, "k").error(),
+              CaptureError::missingToken());
+    FixedToken none(std::nullopt);
+    EXPECT_EQ(CaptureClient(none, transport, sleeper).send(request, "k").error().description(),
+              "No capture token — add it in the tarvo app first.");
+    CaptureIngestRequest bad{{.content = "x", .audioDurationSeconds = std::nan("")}};
+    const auto failed = client.send(bad, "k");
+    EXPECT_EQ(failed.error(), CaptureError::encodingFailed());
+    EXPECT_EQ(failed.error().code(), 2);
+    EXPECT_TRUE(transport.requests.empty());
+}
+
+TEST_F(ClientFixture, ClientErrorsReturnAtOnceAndServerErrorsAreRetriedWithGrowingPauses) {
+    transport.replies = {ScriptedTransport::status(404)};
+    const auto notFound = client.send(request, "k");
+    EXPECT_FALSE(notFound->success);
+    EXPECT_EQ(notFound->statusCode, 404);
+    EXPECT_EQ(transport.requests.size(), 1u);
+    EXPECT_TRUE(sleeper.pauses.empty());
+
+    transport.requests.clear();
+    transport.replies = {ScriptedTransport::status(503, "a"), ScriptedTransport::status(302, "b"),
+                         ScriptedTransport::status(503, "c")};
+    const auto unavailable = client.send(request, "k");
+    EXPECT_EQ(transport.requests.size(), 3u);
+    EXPECT_EQ(sleeper.pauses, (std::vector<std::chrono::milliseconds>{700ms, 1400ms}));
+    EXPECT_EQ(unavailable->statusCode, 503);
+    EXPECT_EQ(unavailable->body, "c");
+}
+
+TEST_F(ClientFixture, TheLastServerReplyOutlivesLaterTransportFailures) {
+    transport.replies = {ScriptedTransport::status(503), ScriptedTransport::refused("reset"),
+                         ScriptedTransport::refused("refused")};
+    const auto held = client.send(request, "k");
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->statusCode, 503);
+
+    transport.replies = {ScriptedTransport::refused("one"), ScriptedTransport::refused("two"),
+                         ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9")};
+    const auto failed = client.send(request, "k");
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error(), CaptureError::network("Failed to connect to 127.0.0.1 port 9"));
+    EXPECT_EQ(failed.error().code(), 0);
+}
+
+TEST_F(ClientFixture, WithoutAKeyEachSendUsesOneFreshUUIDForAllItsAttempts) {
+    transport.replies = {ScriptedTransport::status(500), ScriptedTransport::status(200),
+                         ScriptedTransport::status(200)};
+    ASSERT_TRUE(client.send(request, std::nullopt));
+    ASSERT_TRUE(client.send(request, std::nullopt));
+    ASSERT_EQ(transport.requests.size(), 3u);
+    const auto key = [&](std::size_t i) {
+        return transport.requests[i].headers.back().second;
+    };
+    EXPECT_TRUE(isUUIDString(key(0))) << key(0);
+    EXPECT_EQ(key(0), key(1));
+    EXPECT_NE(key(1), key(2));
+}
+
+TEST_F(ClientFixture, AStopDuringThePauseEndsTheSendWithoutFurtherRequests) {
+    std::stop_source stop;
+    sleeper.onSleep = [&] {
+        stop.request_stop();
+    };
+    transport.replies = {ScriptedTransport::status(503)};
+    const auto held = client.send(request, "k", stop.get_token());
+    EXPECT_EQ(held->statusCode, 503);
+    EXPECT_EQ(transport.requests.size(), 1u);
+
+    std::stop_source stopped;
+    stopped.request_stop();
+    const auto cancelled = client.send(request, "k", stopped.get_token());
+    EXPECT_EQ(cancelled.error(), CaptureError::network("cancelled"));
+    EXPECT_EQ(transport.requests.size(), 1u);
+}
+
+TEST(IngestResult, ReadsOnlyWellTypedFieldsOfTheReply) {
+    const auto plain = IngestResult::parse(201, "not json");
+    EXPECT_TRUE(plain.success);
+    EXPECT_EQ(plain.body, "not json");
+    EXPECT_FALSE(plain.id || plain.status || plain.route);
+
+    EXPECT_EQ(IngestResult::parse(200, R"({"id":42})").id, std::nullopt);
+    EXPECT_EQ(IngestResult::parse(200, R"({"route":{"destination":"stash"}})").route, std::nullopt);
+    const auto queued = IngestResult::parse(200, R"({"route":{"state":"queued"}})");
+    ASSERT_TRUE(queued.route);
+    EXPECT_EQ(queued.route->state, RouteOutcome::State::fromWire("queued"));
+    EXPECT_EQ(queued.route->state.wireValue(), "queued");
+    EXPECT_EQ(IngestResult::parse(200, R"({"route":{"state":"not_live"}})").route->state.kind,
+              RouteOutcome::StateKind::notLive);
+    EXPECT_TRUE(IngestResult::parse(202, R"({"status":"parked_for_review"})").isParkedForReview());
+    EXPECT_EQ(IngestResult::parse(500, "\xFF\xFE").body, "");
+    EXPECT_FALSE(IngestResult::parse(302, "").success);
+}
