@@ -321,6 +321,17 @@ std::optional<long long> parseInteger(std::string_view text) {
     return value;
 }
 
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            out += separator;
+        }
+        out += parts[i];
+    }
+    return out;
+}
+
 std::string formatDouble(double value) {
     char buffer[64];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);

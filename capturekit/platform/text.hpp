@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace capturekit::text {
 
@@ -51,6 +52,9 @@ bool isLetterOrDigit(char32_t codePoint);
 // Reads a decimal number in the C locale that must consume the whole text.
 std::optional<double> parseDouble(std::string_view text);
 std::optional<long long> parseInteger(std::string_view text);
+
+// The parts joined with `separator` between them.
+std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 
 // Formats a number as the shortest text that reads back to the same value ("1.5", "2").
 std::string formatDouble(double value);
