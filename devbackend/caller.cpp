@@ -1,12 +1,12 @@
 #include "caller.hpp"
 
-#include <capturekit/platform/date_time.hpp>
+#include "stamps.hpp"
+
 #include <capturekit/platform/text.hpp>
 
 #include <httplib.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace devbackend {
 
@@ -66,8 +66,7 @@ std::expected<Caller, CallerError> CallerResolver::fromToken(const std::string& 
     if (token == anonymousKey_) {
         return Caller{};
     }
-    const auto now = static_cast<std::int64_t>(
-        std::floor(capturekit::dates::secondsSince1970(capturekit::dates::now())));
+    const auto now = stamps::secondsNow();
     const auto claims = signer_.verify(token, now);
     if (!claims) {
         return std::unexpected(fromJwtError(claims.error()));

@@ -3,8 +3,6 @@
 #include "connection_dropper.hpp"
 #include "schema.hpp"
 
-#include <capturekit/platform/text.hpp>
-
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -13,7 +11,8 @@ namespace devbackend {
 
 namespace {
 
-constexpr std::size_t workerThreads = 32;
+// Each open connection holds a worker while it is kept alive, and delayed calls hold theirs.
+constexpr std::size_t workerThreads = 64;
 // Bodies up to this much over the limit are read and refused with a proper reply; beyond it the
 // HTTP layer refuses them before reading.
 constexpr std::size_t bodySlack = 1024 * 1024;
@@ -76,7 +75,7 @@ void DevBackendServer::configureListener() {
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
     listener_.set_keep_alive_max_count(1000);
-    listener_.set_keep_alive_timeout(30);
+    listener_.set_keep_alive_timeout(10);
     listener_.set_payload_max_length(settings_.maxBodyBytes + bodySlack);
 
     const httplib::Server::Handler handler = [this](const httplib::Request& request,

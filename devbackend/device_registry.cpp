@@ -1,9 +1,8 @@
 #include "device_registry.hpp"
 
+#include "stamps.hpp"
+
 #include <capturekit/platform/crypto.hpp>
-#include <capturekit/platform/date_time.hpp>
-#include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
 
 namespace devbackend {
 
@@ -25,7 +24,7 @@ Device readDevice(const Statement& row) {
 } // namespace
 
 std::expected<std::vector<Device>, std::string> DeviceRegistry::add(std::vector<Device> devices) {
-    const std::string now = capturekit::dates::iso8601(capturekit::dates::now());
+    const std::string now = stamps::now();
     try {
         return database_.transaction([&] { return insertAll(devices, now); });
     } catch (const DuplicateTokenHash& duplicate) {
@@ -41,7 +40,7 @@ std::vector<Device> DeviceRegistry::insertAll(std::vector<Device>& devices,
         if (existing.step()) {
             throw DuplicateTokenHash{device.tokenHash};
         }
-        device.id = capturekit::text::lowercased(capturekit::makeUUIDString());
+        device.id = stamps::newID();
         device.createdAt = now;
         auto insert = database_.prepare(
             "INSERT INTO ingest_devices (id, user_id, name, source, token_hash, created_at) "
@@ -66,7 +65,7 @@ std::optional<Device> DeviceRegistry::findByToken(std::string_view token) {
             return std::nullopt;
         }
         Device device = readDevice(select);
-        device.lastUsedAt = capturekit::dates::iso8601(capturekit::dates::now());
+        device.lastUsedAt = stamps::now();
         database_.prepare("UPDATE ingest_devices SET last_used_at = ? WHERE id = ?")
             .bind(1, device.lastUsedAt)
             .bind(2, device.id)

@@ -1,6 +1,6 @@
 #include "entry_store.hpp"
 
-#include <capturekit/platform/date_time.hpp>
+#include "stamps.hpp"
 
 namespace devbackend {
 
@@ -19,7 +19,7 @@ std::optional<StoredReply> EntryStore::replyFor(std::string_view userID, std::st
 }
 
 StoredReply EntryStore::file(const Entry& entry, const StoredReply& reply) {
-    const std::string now = capturekit::dates::iso8601(capturekit::dates::now());
+    const std::string now = stamps::now();
     return database_.transaction([&] {
         if (entry.idempotencyKey) {
             if (auto earlier = selectReply(entry.userID, *entry.idempotencyKey)) {

@@ -1,11 +1,12 @@
 #include "functions_api.hpp"
 
+#include "stamps.hpp"
+
 #include "filing_rules.hpp"
 #include "ingest_request_check.hpp"
 #include "suggest_rules.hpp"
 
 #include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
 
 #include <httplib.h>
 
@@ -121,7 +122,7 @@ HttpReply FunctionsApi::ingest(const httplib::Request& request) {
     if (!decision) {
         return rejected(decision.error());
     }
-    const Entry entry{.id = text::lowercased(capturekit::makeUUIDString()),
+    const Entry entry{.id = stamps::newID(),
                       .userID = caller->userID,
                       .deviceID = caller->deviceID,
                       .requestedDestination = json::string(*body, "destination"),

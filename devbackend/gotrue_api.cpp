@@ -1,10 +1,8 @@
 #include "gotrue_api.hpp"
 
-#include <capturekit/platform/date_time.hpp>
+#include "stamps.hpp"
 
 #include <httplib.h>
-
-#include <cmath>
 
 namespace devbackend {
 
@@ -12,11 +10,6 @@ using capturekit::Json;
 namespace json = capturekit::json;
 
 namespace {
-
-std::int64_t secondsNow() {
-    return static_cast<std::int64_t>(
-        std::floor(capturekit::dates::secondsSince1970(capturekit::dates::now())));
-}
 
 Json userJson(const User& user) {
     return Json{{"id", user.id},
@@ -125,7 +118,7 @@ HttpReply GoTrueApi::refreshGrant(const Json& body) {
 }
 
 HttpReply GoTrueApi::session(const User& user, const SessionGrant& grant, std::string_view method) {
-    const std::int64_t now = secondsNow();
+    const std::int64_t now = stamps::secondsNow();
     const std::int64_t expiresAt = now + settings_.accessTokenSeconds;
     const Json claims{{"aud", "authenticated"},
                       {"exp", expiresAt},

@@ -1,7 +1,8 @@
 #include "known_people.hpp"
 
+#include "stamps.hpp"
+
 #include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
 
 namespace devbackend {
 
@@ -23,7 +24,7 @@ std::vector<Person> KnownPeople::list(std::string_view userID) {
 std::vector<Person> KnownPeople::replace(std::string_view userID, std::vector<Person> people) {
     for (Person& person : people) {
         if (person.id.empty()) {
-            person.id = text::lowercased(capturekit::makeUUIDString());
+            person.id = stamps::newID();
         }
     }
     database_.transaction([&] {

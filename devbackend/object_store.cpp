@@ -1,13 +1,11 @@
 #include "object_store.hpp"
 
-#include <capturekit/platform/date_time.hpp>
-#include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
+#include "stamps.hpp"
 
 namespace devbackend {
 
 std::expected<StoredObject, WriteError> ObjectStore::write(StoredObject object, WriteMode mode) {
-    const std::string now = capturekit::dates::iso8601(capturekit::dates::now());
+    const std::string now = stamps::now();
     return database_.transaction([&]() -> std::expected<StoredObject, WriteError> {
         auto existing =
             database_.prepare("SELECT id, created_at FROM objects WHERE bucket = ? AND path = ?");
@@ -19,8 +17,7 @@ std::expected<StoredObject, WriteError> ObjectStore::write(StoredObject object, 
         if (!exists && mode == WriteMode::replace) {
             return std::unexpected(WriteError::missing);
         }
-        object.id =
-            exists ? existing.text(0) : capturekit::text::lowercased(capturekit::makeUUIDString());
+        object.id = exists ? existing.text(0) : stamps::newID();
         object.createdAt = exists ? existing.text(1) : now;
         object.updatedAt = now;
         database_

@@ -1,6 +1,7 @@
 #include "request_log.hpp"
 
-#include <capturekit/platform/date_time.hpp>
+#include "stamps.hpp"
+
 #include <capturekit/platform/text.hpp>
 
 #include <httplib.h>
@@ -12,6 +13,8 @@ using capturekit::Json;
 namespace {
 
 constexpr std::int64_t keptRequests = 2000;
+// Media and screenshots can be large; the log keeps the start of a body and its full size.
+constexpr std::size_t keptBodyBytes = 1024 * 1024;
 
 std::string queryOf(const httplib::Request& request) {
     const std::size_t mark = request.target.find('?');
@@ -40,19 +43,20 @@ Json headersOf(const httplib::Request& request) {
 
 void RequestLog::record(const httplib::Request& request, int status, std::string_view outcome) {
     const std::string headers = capturekit::json::dump(headersOf(request));
-    const std::string now = capturekit::dates::iso8601(capturekit::dates::now());
+    const std::string now = stamps::now();
     database_.transaction([&] {
         database_
             .prepare("INSERT INTO requests (received_at, method, path, query, headers, body, "
-                     "status, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                     "body_size, status, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
             .bind(1, now)
             .bind(2, request.method)
             .bind(3, request.path)
             .bind(4, queryOf(request))
             .bind(5, headers)
-            .bindBlob(6, request.body)
-            .bind(7, status)
-            .bind(8, outcome)
+            .bindBlob(6, std::string_view(request.body).substr(0, keptBodyBytes))
+            .bind(7, static_cast<std::int64_t>(request.body.size()))
+            .bind(8, status)
+            .bind(9, outcome)
             .run();
         database_.prepare("DELETE FROM requests WHERE seq <= last_insert_rowid() - ?")
             .bind(1, keptRequests)
@@ -64,12 +68,14 @@ Json RequestLog::list(std::size_t limit, std::string_view pathPrefix) {
     return database_.transaction([&] {
         auto select = database_.prepare(
             "SELECT * FROM (SELECT seq, received_at, method, path, query, headers, body, status, "
-            "outcome FROM requests WHERE substr(path, 1, length(?1)) = ?1 ORDER BY seq DESC "
+            "outcome, body_size FROM requests WHERE substr(path, 1, length(?1)) = ?1 ORDER BY seq "
+            "DESC "
             "LIMIT ?2) ORDER BY seq");
         select.bind(1, pathPrefix).bind(2, static_cast<std::int64_t>(limit));
         Json requests = Json::array();
         while (select.step()) {
             const std::string body = select.text(6);
+            const std::int64_t size = select.integer(9);
             requests.push_back(
                 Json{{"received_at", select.text(1)},
                      {"method", select.text(2)},
@@ -77,7 +83,8 @@ Json RequestLog::list(std::size_t limit, std::string_view pathPrefix) {
                      {"query", select.text(4)},
                      {"headers", capturekit::json::parse(select.text(5)).value_or(Json::object())},
                      {"body", capturekit::text::validUTF8(body)},
-                     {"body_size", body.size()},
+                     {"body_size", size},
+                     {"body_truncated", size > static_cast<std::int64_t>(body.size())},
                      {"status", select.integer(7)},
                      {"outcome", select.text(8)}});
         }

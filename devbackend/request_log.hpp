@@ -23,7 +23,8 @@ public:
     void record(const httplib::Request& request, int status, std::string_view outcome);
     // The last `limit` requests whose path starts with `pathPrefix`, oldest first: objects with
     // "method", "path", "query", "headers" (name to value; repeated names joined with ", "),
-    // "body", "body_size", "status", "outcome", "received_at".
+    // "body" (its first MiB), "body_size", "body_truncated", "status", "outcome",
+    // "received_at".
     capturekit::Json list(std::size_t limit, std::string_view pathPrefix);
     void clear();
 

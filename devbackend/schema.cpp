@@ -97,6 +97,7 @@ CREATE TABLE IF NOT EXISTS requests (
     query TEXT NOT NULL,
     headers TEXT NOT NULL,
     body BLOB NOT NULL,
+    body_size INTEGER NOT NULL,
     status INTEGER NOT NULL,
     outcome TEXT NOT NULL
 );

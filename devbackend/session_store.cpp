@@ -1,20 +1,15 @@
 #include "session_store.hpp"
 
+#include "stamps.hpp"
+
 #include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/crypto.hpp>
-#include <capturekit/platform/date_time.hpp>
-#include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
 
 #include <optional>
 
 namespace devbackend {
 
 namespace {
-
-std::string now() {
-    return capturekit::dates::iso8601(capturekit::dates::now());
-}
 
 std::string randomToken() {
     const auto bytes = capturekit::crypto::secureRandomBytes(16);
@@ -28,7 +23,7 @@ std::string SessionStore::issueToken(std::string_view sessionID, const std::stri
     std::string token = randomToken();
     auto insert = database_.prepare("INSERT INTO refresh_tokens (token, session_id, parent, "
                                     "created_at) VALUES (?, ?, ?, ?)");
-    insert.bind(1, token).bind(2, sessionID).bind(4, now());
+    insert.bind(1, token).bind(2, sessionID).bind(4, stamps::now());
     insert.bind(3, parent != nullptr ? std::optional(*parent) : std::nullopt);
     insert.run();
     return token;
@@ -36,12 +31,11 @@ std::string SessionStore::issueToken(std::string_view sessionID, const std::stri
 
 SessionGrant SessionStore::start(std::string_view userID) {
     return database_.transaction([&] {
-        SessionGrant grant{.sessionID = capturekit::text::lowercased(capturekit::makeUUIDString()),
-                           .userID = std::string(userID)};
+        SessionGrant grant{.sessionID = stamps::newID(), .userID = std::string(userID)};
         database_.prepare("INSERT INTO sessions (id, user_id, created_at) VALUES (?, ?, ?)")
             .bind(1, grant.sessionID)
             .bind(2, grant.userID)
-            .bind(3, now())
+            .bind(3, stamps::now())
             .run();
         grant.refreshToken = issueToken(grant.sessionID, nullptr);
         return grant;

@@ -1,10 +1,10 @@
 #include "user_directory.hpp"
 
+#include "stamps.hpp"
+
 #include "password_hash.hpp"
 
-#include <capturekit/platform/date_time.hpp>
 #include <capturekit/platform/text.hpp>
-#include <capturekit/platform/uuid.hpp>
 
 namespace devbackend {
 
@@ -19,10 +19,6 @@ bool plausibleEmail(std::string_view email) {
     return at != std::string_view::npos && at > 0 && at + 1 < email.size() &&
            email.find('@', at + 1) == std::string_view::npos &&
            email.find_first_of(" \t\r\n") == std::string_view::npos && email.size() <= 254;
-}
-
-std::string newUserID() {
-    return text::lowercased(capturekit::makeUUIDString());
 }
 
 } // namespace
@@ -53,9 +49,7 @@ std::expected<User, AddUserError> UserDirectory::add(std::string_view email,
         return std::unexpected(AddUserError::weakPassword);
     }
     const PasswordHash hash = PasswordHash::make(password);
-    User user{.id = newUserID(),
-              .email = normalized,
-              .createdAt = capturekit::dates::iso8601(capturekit::dates::now())};
+    User user{.id = stamps::newID(), .email = normalized, .createdAt = stamps::now()};
     const bool added = database_.transaction([&] {
         auto insert = database_.prepare(
             "INSERT OR IGNORE INTO users (id, email, password_salt, password_iterations, "
@@ -103,7 +97,7 @@ std::optional<User> UserDirectory::signIn(std::string_view email, std::string_vi
         return std::nullopt;
     }
     User user = stored->user;
-    user.lastSignInAt = capturekit::dates::iso8601(capturekit::dates::now());
+    user.lastSignInAt = stamps::now();
     database_.transaction([&] {
         database_.prepare("UPDATE users SET last_sign_in_at = ? WHERE id = ?")
             .bind(1, user.lastSignInAt)

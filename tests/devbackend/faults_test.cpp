@@ -161,6 +161,13 @@ TEST_F(FaultsTest, TheRequestLogShowsWhatClientsSent) {
     EXPECT_EQ(Json::parse(log[0]["body"].get<std::string>()), capture("logged words"));
     // Development calls are not logged.
     EXPECT_TRUE(client.requests("/__dev").empty());
+
+    // Of a large body the log keeps the first MiB and the whole size.
+    client.ingest(account.deviceToken, capture(std::string(1'500'000, 'a')));
+    const Json large = client.requests(ingestPath).back();
+    EXPECT_GT(large["body_size"].get<int>(), 1'500'000);
+    EXPECT_TRUE(large["body_truncated"].get<bool>());
+    EXPECT_EQ(large["body"].get<std::string>().size(), 1024u * 1024u);
 }
 
 } // namespace
