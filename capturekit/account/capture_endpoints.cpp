@@ -4,9 +4,12 @@
 
 namespace capturekit {
 
+std::string CaptureEndpoints::apiBase() const {
+    return apiBaseOverride.value_or(environment.supabaseBase());
+}
+
 std::string CaptureEndpoints::functionURL(std::string_view name) const {
-    return url::appendingPath(environment.supabaseBase(),
-                              "functions/v1/capture-" + std::string(name));
+    return url::appendingPath(apiBase(), "functions/v1/capture-" + std::string(name));
 }
 
 std::string CaptureEndpoints::ingestURL() const {
@@ -22,15 +25,15 @@ std::string CaptureEndpoints::transcribeURL() const {
 }
 
 std::string CaptureEndpoints::ingestDevicesURL() const {
-    return url::appendingPath(environment.supabaseBase(), "rest/v1/ingest_devices");
+    return url::appendingPath(apiBase(), "rest/v1/ingest_devices");
 }
 
 std::string CaptureEndpoints::appsEnabledRPCURL() const {
-    return url::appendingPath(environment.supabaseBase(), "rest/v1/rpc/apps_enabled");
+    return url::appendingPath(apiBase(), "rest/v1/rpc/apps_enabled");
 }
 
 std::string CaptureEndpoints::authURL(std::string_view name) const {
-    return url::appendingPath(environment.supabaseBase(), "auth/v1/" + std::string(name));
+    return url::appendingPath(apiBase(), "auth/v1/" + std::string(name));
 }
 
 std::string CaptureEndpoints::authTokenURL() const {
@@ -43,8 +46,7 @@ std::string CaptureEndpoints::authLogoutURL() const {
 
 std::string CaptureEndpoints::storageObjectURL(std::string_view bucket,
                                                std::string_view path) const {
-    return environment.supabaseBase() + "/storage/v1/object/" + std::string(bucket) + "/" +
-           url::encodePath(path);
+    return apiBase() + "/storage/v1/object/" + std::string(bucket) + "/" + url::encodePath(path);
 }
 
 } // namespace capturekit

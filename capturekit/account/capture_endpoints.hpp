@@ -5,6 +5,7 @@
 
 #include <capturekit/account/capture_environment.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,13 @@ namespace capturekit {
 
 struct CaptureEndpoints {
     CaptureEnvironment environment;
+    // Replaces the environment's API base when set: a local backend chosen at run time (tests).
+    std::optional<std::string> apiBaseOverride = std::nullopt;
 
     bool operator==(const CaptureEndpoints&) const = default;
 
+    // The base every URL starts with: the override, else the environment's supabaseBase().
+    std::string apiBase() const;
     // .../functions/v1/capture-<name>
     std::string functionURL(std::string_view name) const;
     std::string ingestURL() const;

@@ -1,0 +1,269 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/account/session_store.hpp>
+#include <capturekit/account/supabase_auth.hpp>
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/file_lock.hpp>
+#include <capturekit/platform/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <latch>
+#include <thread>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::testing::AccountSandbox;
+using tarvo::testing::ManualClock;
+using tarvo::testing::ScriptedTransport;
+
+namespace {
+
+const Date start = *dates::parseISO8601("2026-03-01T09:30:00Z");
+
+std::string tokenReply(const std::string& access, const std::string& refresh, int expiresIn) {
+    return R"({"access_token":")" + access + R"(","refresh_token":")" + refresh +
+           R"(","expires_in":)" + std::to_string(expiresIn) +
+           R"(,"user":{"id":"user-1","email":"kim@example.test"}})";
+}
+
+UserSession sessionExpiringAt(Date expiresAt, std::string refresh = "r0") {
+    return UserSession{"a0", std::move(refresh), expiresAt, "user-1", "kim@example.test"};
+}
+
+bool isRefreshGrant(const HttpRequest& request) {
+    return request.url.ends_with("/auth/v1/token?grant_type=refresh_token");
+}
+
+class SupabaseAuthTest : public ::testing::Test {
+protected:
+    SupabaseAuth::Services services(ScriptedTransport& transport) {
+        return {&transport, &clock, &sandbox.secrets(), std::nullopt, sandbox.lockFile()};
+    }
+    void store(const UserSession& session) {
+        ASSERT_TRUE(SessionStore::save(session, sandbox.secrets()));
+    }
+    std::optional<UserSession> stored() { return SessionStore::read(sandbox.secrets()); }
+
+    AccountSandbox sandbox;
+    ManualClock clock{start};
+};
+
+} // namespace
+
+TEST_F(SupabaseAuthTest, SignInSendsThePasswordGrantStoresTheSessionAndClearsTheAppsCache) {
+    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
+        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+    });
+    SharedState::setDisabledAppKeys({"docket"});
+    SharedState::setAppsEnabledFetchedAt(start);
+    SupabaseAuth auth(services(transport));
+
+    const auto session = auth.signIn("kim@example.test", "pa\"ss word");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->expiresAt, start + 3600s);
+    EXPECT_EQ(stored(), *session);
+    EXPECT_TRUE(auth.isSignedIn());
+    EXPECT_EQ(auth.currentUserID(), "user-1");
+    EXPECT_EQ(auth.currentEmail(), "kim@example.test");
+    EXPECT_TRUE(SharedState::disabledAppKeys().empty());
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), std::nullopt);
+
+    const HttpRequest request = transport.requests().at(0);
+    const std::string& key = CaptureConfig::environment().supabaseAnonKey;
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_TRUE(request.url.ends_with("/auth/v1/token?grant_type=password")) << request.url;
+    EXPECT_EQ(request.headers, (HttpHeaders{{"Content-Type", "application/json"},
+                                            {"apikey", key},
+                                            {"Authorization", "Bearer " + key}}));
+    EXPECT_EQ(*json::parse(request.body),
+              (Json{{"email", "kim@example.test"}, {"password", "pa\"ss word"}}));
+    EXPECT_EQ(request.timeout, 15s);
+}
+
+TEST_F(SupabaseAuthTest, FailedSignInsStoreNothingAndSayWhy) {
+    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
+        return ScriptedTransport::reply(
+            400, R"({"error_code":"invalid_credentials","msg":"Invalid login credentials"})");
+    });
+    SupabaseAuth auth(services(transport));
+    EXPECT_EQ(auth.signIn("kim@example.test", "wrong").error(),
+              AuthError::invalidCredentials("Invalid login credentials"));
+    EXPECT_FALSE(auth.isSignedIn());
+
+    ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
+        return std::expected<HttpResponse, HttpError>(
+            std::unexpect, HttpError{HttpError::Kind::transport, "Could not connect to server"});
+    });
+    SupabaseAuth offlineAuth(services(offline));
+    EXPECT_EQ(offlineAuth.signIn("kim@example.test", "pw").error().description(),
+              "Couldn’t reach the server — Could not connect to server");
+
+    // A session the keyring cannot take is a failed sign-in, not a silent one.
+    const std::filesystem::path blocker = sandbox.folder() / "not-a-folder";
+    std::ofstream(blocker) << "x";
+    FileSecretStore unwritable(blocker / "secrets.json");
+    ScriptedTransport good([](const HttpRequest&, std::stop_token) {
+        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+    });
+    SupabaseAuth::Services broken = services(good);
+    broken.secrets = &unwritable;
+    const auto result = SupabaseAuth(broken).signIn("kim@example.test", "pw");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().description(), "Couldn’t save your session to the keyring.");
+}
+
+TEST_F(SupabaseAuthTest, ATokenWithMoreThanTheMarginLeftIsUsedAsIsAndOneAtTheMarginIsRefreshed) {
+    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
+        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+    });
+    SupabaseAuth auth(services(transport));
+
+    store(sessionExpiringAt(start + 61s));
+    EXPECT_EQ(auth.validAccessToken(), "a0");
+    EXPECT_TRUE(transport.requests().empty());
+
+    store(sessionExpiringAt(start + 60s));
+    EXPECT_EQ(auth.validAccessToken(), "a1");
+    ASSERT_EQ(transport.requests().size(), 1u);
+    const HttpRequest request = transport.requests()[0];
+    EXPECT_TRUE(isRefreshGrant(request)) << request.url;
+    EXPECT_EQ(*json::parse(request.body), (Json{{"refresh_token", "r0"}}));
+    // The rotated session is stored before its token is handed out.
+    EXPECT_EQ(stored()->refreshToken, "r1");
+    EXPECT_EQ(stored()->expiresAt, start + 3600s);
+}
+
+TEST_F(SupabaseAuthTest, ConcurrentCallersOnAStaleSessionShareOneRefresh) {
+    std::atomic<int> refreshes = 0;
+    ScriptedTransport transport([&](const HttpRequest&, std::stop_token) {
+        ++refreshes;
+        std::this_thread::sleep_for(100ms);
+        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+    });
+    SupabaseAuth auth(services(transport));
+    store(sessionExpiringAt(start + 30s));
+
+    std::latch ready(8);
+    std::vector<std::optional<std::string>> tokens(8);
+    std::vector<std::jthread> callers;
+    for (int i = 0; i < 8; ++i) {
+        callers.emplace_back([&, i] {
+            ready.arrive_and_wait();
+            tokens[i] = auth.validAccessToken();
+        });
+    }
+    callers.clear();
+    EXPECT_EQ(refreshes.load(), 1);
+    for (const auto& token : tokens) {
+        EXPECT_EQ(token, "a1");
+    }
+}
+
+TEST_F(SupabaseAuthTest, ARejectedRefreshSignsOutUnlessAnotherProcessAlreadyStoredANewerSession) {
+    const auto rejection = ScriptedTransport::reply(
+        400,
+        R"({"error_code":"refresh_token_already_used","msg":"Invalid Refresh Token: Already Used"})");
+    // Another process rotates the session while this one's request is under way.
+    ScriptedTransport racing([&](const HttpRequest&, std::stop_token) {
+        SessionStore::save(sessionExpiringAt(start + 3600s, "r-other"), sandbox.secrets());
+        return rejection;
+    });
+    store(sessionExpiringAt(start + 10s));
+    EXPECT_EQ(SupabaseAuth(services(racing)).validAccessToken(), "a0");
+    EXPECT_EQ(stored()->refreshToken, "r-other");
+
+    ScriptedTransport rejecting([&](const HttpRequest&, std::stop_token) { return rejection; });
+    SharedState::setDisabledAppKeys({"trove"});
+    SupabaseAuth auth(services(rejecting));
+    store(sessionExpiringAt(start - 1s));
+    EXPECT_EQ(auth.validAccessToken(), std::nullopt);
+    EXPECT_FALSE(auth.isSignedIn());
+    EXPECT_TRUE(SharedState::disabledAppKeys().empty());
+}
+
+TEST_F(SupabaseAuthTest, OtherRefreshFailuresKeepTheSessionAndItsUnexpiredToken) {
+    ScriptedTransport failing(
+        [](const HttpRequest&, std::stop_token) { return ScriptedTransport::reply(503, ""); });
+    SupabaseAuth auth(services(failing));
+    store(sessionExpiringAt(start + 30s));
+    EXPECT_EQ(auth.validAccessToken(), "a0");
+    clock.advance(30s);
+    EXPECT_EQ(auth.validAccessToken(), std::nullopt);
+    EXPECT_TRUE(auth.isSignedIn());
+    EXPECT_EQ(failing.requests().size(), 2u);
+}
+
+TEST_F(SupabaseAuthTest, ARefreshWaitingForAnotherProcessUsesTheSessionItStored) {
+    ScriptedTransport transport(
+        [](const HttpRequest&, std::stop_token) { return ScriptedTransport::reply(500, ""); });
+    SupabaseAuth auth(services(transport));
+    store(sessionExpiringAt(start + 10s, "r0"));
+
+    std::latch locked(1);
+    std::thread otherProcess([&] {
+        const FileLock held(sandbox.lockFile(), 1s);
+        locked.count_down();
+        std::this_thread::sleep_for(50ms);
+        UserSession rotated = sessionExpiringAt(start + 3600s, "r-newer");
+        rotated.accessToken = "a-newer";
+        SessionStore::save(rotated, sandbox.secrets());
+    });
+    locked.wait();
+    EXPECT_EQ(auth.validAccessToken(), "a-newer");
+    otherProcess.join();
+    EXPECT_TRUE(transport.requests().empty());
+}
+
+TEST_F(SupabaseAuthTest, SignOutDuringARefreshLeavesThePersonSignedOut) {
+    std::latch requestStarted(1);
+    std::atomic<bool> release = false;
+    // The server answers the refresh only after the sign-out began, and ignores cancellation.
+    ScriptedTransport transport([&](const HttpRequest& request, std::stop_token) {
+        if (isRefreshGrant(request)) {
+            requestStarted.count_down();
+            while (!release) {
+                std::this_thread::sleep_for(5ms);
+            }
+            return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+        }
+        return ScriptedTransport::reply(204, "");
+    });
+    SupabaseAuth auth(services(transport));
+    store(sessionExpiringAt(start - 1s));
+
+    std::optional<std::string> token = "unset";
+    std::thread caller([&] { token = auth.validAccessToken(); });
+    requestStarted.wait();
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(50ms);
+        release = true;
+    });
+    auth.signOut();
+    caller.join();
+    releaser.join();
+
+    EXPECT_FALSE(auth.isSignedIn());
+    EXPECT_EQ(token, std::nullopt);
+    const auto requests = transport.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(requests[1].url.ends_with("/auth/v1/logout"));
+    EXPECT_EQ(requests[1].headers[1],
+              (std::pair<std::string, std::string>{"Authorization", "Bearer a0"}));
+}
+
+TEST_F(SupabaseAuthTest, SignOutWorksOfflineAndWithoutASession) {
+    ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
+        return std::expected<HttpResponse, HttpError>(
+            std::unexpect, HttpError{HttpError::Kind::transport, "Could not resolve host"});
+    });
+    SupabaseAuth auth(services(offline));
+    auth.signOut();
+    EXPECT_TRUE(offline.requests().empty());
+
+    store(sessionExpiringAt(start + 3600s));
+    auth.signOut();
+    EXPECT_FALSE(auth.isSignedIn());
+    EXPECT_EQ(offline.requests().size(), 1u);
+}
