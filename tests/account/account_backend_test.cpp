@@ -1,0 +1,270 @@
+// Sign-in, refresh, sign-out, device set-up and the apps-enabled cache against the dev backend,
+// over real HTTP. Each test starts its own server and points the endpoints at it.
+
+#include "account/account_sandbox.hpp"
+#include "devbackend/backend_client.hpp"
+
+#include <capturekit/account/auth_providers.hpp>
+#include <capturekit/account/device_token_minter.hpp>
+#include <capturekit/account/jwt_claims.hpp>
+#include <capturekit/account/session_store.hpp>
+#include <capturekit/account/supabase_auth.hpp>
+#include <capturekit/account/token_store.hpp>
+#include <capturekit/delivery/apps_enabled.hpp>
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/notification_center.hpp>
+
+#include <gtest/gtest.h>
+
+#include <latch>
+#include <thread>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::test::BackendClient;
+using tarvo::test::DevBackendProcess;
+using tarvo::testing::AccountSandbox;
+using tarvo::testing::ManualClock;
+
+namespace {
+
+constexpr const char* password = "correct horse";
+
+class AccountBackendTest : public ::testing::Test {
+protected:
+    explicit AccountBackendTest(std::vector<std::string> arguments = {})
+        : backend(std::move(arguments)) {}
+
+    CaptureEndpoints endpoints() const {
+        CaptureEndpoints endpoints{CaptureConfig::environment(), backend.baseURL()};
+        endpoints.environment.supabaseAnonKey = DevBackendProcess::anonymousKey();
+        return endpoints;
+    }
+    SupabaseAuth::Services services(const Clock& clock = SystemClock::shared()) {
+        return {&HttpSession::shared(), &clock, &sandbox.secrets(), endpoints(),
+                sandbox.lockFile()};
+    }
+    std::string newUser() {
+        const std::string email = BackendClient::uniqueEmail();
+        client.addUser(email, password);
+        return email;
+    }
+    std::size_t refreshRequests() {
+        std::size_t count = 0;
+        for (const Json& entry : client.requests("/auth/v1/token")) {
+            count += entry.value("query", "").find("refresh_token") != std::string::npos;
+        }
+        return count;
+    }
+    std::optional<UserSession> stored() { return SessionStore::read(sandbox.secrets()); }
+
+    AccountSandbox sandbox;
+    DevBackendProcess backend;
+    BackendClient client{backend};
+};
+
+class ShortLivedTokens : public AccountBackendTest {
+protected:
+    ShortLivedTokens() : AccountBackendTest({"--access-ttl", "61"}) {}
+};
+
+} // namespace
+
+TEST_F(AccountBackendTest, SignInWithTheRightAndWrongPasswords) {
+    SupabaseAuth auth(services());
+    const std::string email = newUser();
+
+    const auto wrong = auth.signIn(email, "not the password");
+    ASSERT_FALSE(wrong);
+    EXPECT_EQ(wrong.error(), AuthError::invalidCredentials("Invalid login credentials"));
+    EXPECT_EQ(wrong.error().description(), "Invalid login credentials");
+    EXPECT_FALSE(auth.isSignedIn());
+
+    const auto unknown = auth.signIn("nobody@example.test", password);
+    EXPECT_EQ(unknown.error().kind, AuthError::Kind::invalidCredentials);
+
+    const Date before = dates::now();
+    const auto session = auth.signIn(email, password);
+    ASSERT_TRUE(session) << session.error().description();
+    EXPECT_EQ(session->email, email);
+    EXPECT_EQ(session->userID, JWTClaims(session->accessToken).subject);
+    EXPECT_GE(session->expiresAt, before + 3590s);
+    EXPECT_EQ(stored(), *session);
+    EXPECT_EQ(auth.currentEmail(), email);
+    EXPECT_EQ(auth.validAccessToken(), session->accessToken);
+}
+
+TEST_F(ShortLivedTokens, TheTokenIsRenewedBeforeItExpiresAndTheRefreshTokenRotates) {
+    SupabaseAuth auth(services());
+    const auto first = auth.signIn(newUser(), password);
+    ASSERT_TRUE(first);
+    // 61 seconds of life leave a second before the refresh margin is reached.
+    std::this_thread::sleep_for(1100ms);
+    const auto token = auth.validAccessToken();
+    ASSERT_TRUE(token);
+    EXPECT_NE(*token, first->accessToken);
+    EXPECT_EQ(refreshRequests(), 1u);
+    const auto rotated = stored();
+    ASSERT_TRUE(rotated);
+    EXPECT_EQ(rotated->accessToken, *token);
+    EXPECT_NE(rotated->refreshToken, first->refreshToken);
+    EXPECT_GT(rotated->expiresAt, first->expiresAt);
+    // The new token is fresh: the next call sends nothing.
+    EXPECT_EQ(auth.validAccessToken(), token);
+    EXPECT_EQ(refreshRequests(), 1u);
+}
+
+TEST_F(AccountBackendTest, EightThreadsOnAStaleSessionSendOneRefresh) {
+    ManualClock clock(dates::now());
+    SupabaseAuth auth(services(clock));
+    const auto session = auth.signIn(newUser(), password);
+    ASSERT_TRUE(session);
+    clock.set(session->expiresAt - 30s);
+
+    std::latch ready(8);
+    std::vector<std::optional<std::string>> tokens(8);
+    {
+        std::vector<std::jthread> callers;
+        for (int i = 0; i < 8; ++i) {
+            callers.emplace_back([&, i] {
+                ready.arrive_and_wait();
+                tokens[i] = auth.validAccessToken();
+            });
+        }
+    }
+    EXPECT_EQ(refreshRequests(), 1u);
+    for (const auto& token : tokens) {
+        ASSERT_TRUE(token);
+        EXPECT_EQ(*token, stored()->accessToken);
+        EXPECT_NE(*token, session->accessToken);
+    }
+}
+
+TEST_F(AccountBackendTest, AReusedRefreshTokenIsRefusedAndSignsThePersonOut) {
+    ManualClock clock(dates::now());
+    SupabaseAuth auth(services(clock));
+    const auto original = auth.signIn(newUser(), password);
+    ASSERT_TRUE(original);
+    // Two rotations make the original refresh token an ancestor the server will not take again.
+    for (int i = 0; i < 2; ++i) {
+        clock.set(stored()->expiresAt - 30s);
+        ASSERT_TRUE(auth.validAccessToken());
+    }
+    ASSERT_EQ(refreshRequests(), 2u);
+    clock.set(original->expiresAt + 1s);
+    ASSERT_TRUE(SessionStore::save(*original, sandbox.secrets()));
+
+    EXPECT_EQ(auth.validAccessToken(), std::nullopt);
+    EXPECT_FALSE(auth.isSignedIn());
+    EXPECT_EQ(refreshRequests(), 3u);
+}
+
+TEST_F(AccountBackendTest, SignOutEndsTheServerSessionAndWorksOffline) {
+    SupabaseAuth auth(services());
+    const auto session = auth.signIn(newUser(), password);
+    ASSERT_TRUE(session);
+    auth.signOut();
+    EXPECT_FALSE(auth.isSignedIn());
+    // The server forgot the session: its refresh token is no longer found.
+    EXPECT_EQ(client.refresh(session->refreshToken).status, 400);
+
+    const auto again = auth.signIn(session->email.value(), password);
+    ASSERT_TRUE(again);
+    backend.stop();
+    const auto begun = std::chrono::steady_clock::now();
+    auth.signOut();
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s);
+    EXPECT_FALSE(auth.isSignedIn());
+    EXPECT_EQ(SupabaseAuth(services()).signIn(session->email.value(), password).error().kind,
+              AuthError::Kind::network);
+}
+
+TEST_F(AccountBackendTest, AMintedDeviceTokenIsRegisteredStoredAndAcceptedForIngest) {
+    SupabaseAuth auth(services());
+    const SupabaseJWTAuthProvider userAuth(&auth);
+    const DeviceTokenMinter::Services minting{&HttpSession::shared(), &userAuth, &sandbox.secrets(),
+                                              endpoints()};
+
+    const auto signedOut = DeviceTokenMinter::mint("Kim's laptop", "linux", {}, minting);
+    ASSERT_FALSE(signedOut);
+    EXPECT_EQ(signedOut.error().description(),
+              "Sign in first — a capture token belongs to your account.");
+
+    const auto session = auth.signIn(newUser(), password);
+    ASSERT_TRUE(session);
+    const auto token = DeviceTokenMinter::mint("Kim's laptop", "linux", {}, minting);
+    ASSERT_TRUE(token) << token.error().description();
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *token);
+    EXPECT_EQ(DeviceTokenAuthProvider(&sandbox.secrets()).bearerToken(), *token);
+
+    const Json devices = client.send("GET", "/__dev/users/" + session->userID + "/devices").json();
+    ASSERT_EQ(devices.size(), 1u) << devices.dump();
+    EXPECT_EQ(devices[0].value("name", ""), "Kim's laptop");
+    EXPECT_EQ(devices[0].value("source", ""), "linux");
+    EXPECT_EQ(devices.dump().find(*token), std::string::npos);
+
+    const auto filed =
+        client.ingest(*token, Json{{"content", "from the new device"}, {"tags", Json::array()}},
+                      "account-test-1");
+    EXPECT_EQ(filed.status, 200) << filed.body;
+
+    // A refused registration keeps the token that was there and says what the server said.
+    client.addFault(Json{{"path", "/rest/v1/ingest_devices"}, {"status", 409}, {"body", ""}});
+    const auto refused = DeviceTokenMinter::mint("again", "linux", {}, minting);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().description(), "Couldn't register this device (409).");
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *token);
+}
+
+TEST_F(AccountBackendTest, AppsEnabledFollowsTheServerWithinItsFiveMinuteAndDayRules) {
+    ManualClock clock(dates::now());
+    SupabaseAuth auth(services(clock));
+    const SupabaseJWTAuthProvider userAuth(&auth);
+    const auto session = auth.signIn(newUser(), password);
+    ASSERT_TRUE(session);
+    ASSERT_EQ(client
+                  .send("PUT", "/__dev/users/" + session->userID + "/apps",
+                        R"({"docket": false, "diary": false})",
+                        {{"Content-Type", "application/json"}})
+                  .status,
+              200);
+    int notifications = 0;
+    const auto observation =
+        NotificationCenter::shared().addObserver(std::string(AppsEnabled::didChangeNotification),
+                                                 [&](std::string_view) { ++notifications; });
+    const AppsEnabled::Connection connection{&HttpSession::shared(), &clock, endpoints()};
+    const auto rpcRequests = [&] {
+        return client.requests("/rest/v1/rpc/apps_enabled").size();
+    };
+
+    EXPECT_TRUE(AppsEnabled::isEnabled(Destination::docket, clock));
+    AppsEnabled::refresh(userAuth, false, {}, connection);
+    EXPECT_EQ(rpcRequests(), 1u);
+    EXPECT_EQ(notifications, 1);
+    EXPECT_FALSE(AppsEnabled::isEnabled(Destination::docket, clock));
+    EXPECT_FALSE(AppsEnabled::isEnabled(Destination::bloom, clock));
+    EXPECT_TRUE(AppsEnabled::isEnabled(Destination::stash, clock));
+
+    clock.advance(299s);
+    AppsEnabled::refresh(userAuth, false, {}, connection);
+    EXPECT_EQ(rpcRequests(), 1u);
+    AppsEnabled::refresh(userAuth, true, {}, connection);
+    EXPECT_EQ(rpcRequests(), 2u);
+    EXPECT_EQ(notifications, 1); // the same answer stamps the time but announces nothing
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), clock.now());
+
+    clock.advance(301s);
+    client.addFault(Json{{"path", "/rest/v1/rpc/apps_enabled"}, {"status", 500}});
+    const auto stampBefore = SharedState::appsEnabledFetchedAt();
+    AppsEnabled::refresh(userAuth, false, {}, connection);
+    EXPECT_EQ(rpcRequests(), 3u);
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), stampBefore);
+    EXPECT_FALSE(AppsEnabled::isEnabled(Destination::docket, clock));
+
+    clock.set(*stampBefore + 24h);
+    EXPECT_TRUE(AppsEnabled::isEnabled(Destination::docket, clock));
+
+    auth.signOut();
+    EXPECT_EQ(notifications, 2);
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), std::nullopt);
+}
