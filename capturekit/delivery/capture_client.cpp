@@ -1,5 +1,6 @@
 #include <capturekit/delivery/capture_client.hpp>
 
+#include <capturekit/account/backend_request.hpp>
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/platform/json.hpp>
 #include <capturekit/platform/text.hpp>
@@ -25,15 +26,9 @@ std::optional<RouteOutcome> routeOf(const Json& object) {
 }
 
 HttpRequest ingestRequest(std::string body, const std::string& token, std::string key) {
-    HttpRequest request;
-    request.method = "POST";
-    request.url = CaptureConfig::ingestURL();
-    request.body = std::move(body);
-    request.timeout = CaptureConfig::ingestTimeout;
-    request.headers = {{"Content-Type", "application/json"},
-                       {"Authorization", "Bearer " + token},
-                       {"apikey", CaptureConfig::supabaseAnonKey().value_or("")},
-                       {"Idempotency-Key", std::move(key)}};
+    HttpRequest request = backendJSONPost(CaptureConfig::ingestURL(), token, std::move(body),
+                                          CaptureConfig::ingestTimeout);
+    request.headers.emplace_back("Idempotency-Key", std::move(key));
     return request;
 }
 

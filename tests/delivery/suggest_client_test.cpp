@@ -1,0 +1,103 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/account/ai_consent.hpp>
+#include <capturekit/delivery/suggest_client.hpp>
+
+#include <gtest/gtest.h>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::testing::AccountSandbox;
+using tarvo::testing::ScriptedTransport;
+
+namespace {
+
+class FixedToken final : public AuthProvider {
+public:
+    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
+    std::optional<std::string> bearerToken(std::stop_token) const override {
+        ++asked;
+        return token_;
+    }
+    mutable int asked = 0;
+
+private:
+    std::optional<std::string> token_;
+};
+
+struct SuggestFixture : testing::Test {
+    AccountSandbox sandbox;
+    FixedToken token{" t \n"};
+    int status = 200;
+    std::string body = R"({"destination":"Docket","confidence":0.8})";
+    ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
+        return std::expected<HttpResponse, HttpError>(ScriptedTransport::reply(status, body));
+    }};
+    SuggestClient client{token, transport};
+
+    void SetUp() override { AIConsent::record(true); }
+};
+
+CaptureItem item(std::string text, std::vector<std::string> tags = {}) {
+    return CaptureItem{.text = std::move(text), .tags = std::move(tags)};
+}
+
+} // namespace
+
+TEST_F(SuggestFixture, AsksOnceWithTheTrimmedItemAndDecodesTheReply) {
+    CaptureItem shared = item("  call the plumber \n", {"home"});
+    shared.url = "  https://example.com/a ";
+    shared.screenshotDataURI = "data:image/jpeg;base64,AAAA";
+    const auto suggestion = client.suggest(shared);
+    ASSERT_TRUE(suggestion);
+    EXPECT_EQ(suggestion->destination, Destination::docket);
+
+    const auto requests = transport.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].url, CaptureConfig::suggestURL());
+    EXPECT_EQ(requests[0].timeout, 8s);
+    EXPECT_EQ(requests[0].body, R"({"content":"call the plumber","url":"https://example.com/a",)"
+                                R"("screenshot":"data:image/jpeg;base64,AAAA","tags":["home"]})");
+    const HttpHeaders expected = {{"Content-Type", "application/json"},
+                                  {"Authorization", "Bearer t"},
+                                  {"apikey", *CaptureConfig::supabaseAnonKey()}};
+    EXPECT_EQ(requests[0].headers, expected);
+}
+
+TEST_F(SuggestFixture, ABlankItemSendsAnEmptyObject) {
+    ASSERT_TRUE(client.suggest(item(" \n ")));
+    EXPECT_EQ(transport.requests().at(0).body, "{}");
+}
+
+TEST_F(SuggestFixture, WithoutConsentOrTokenNothingIsAsked) {
+    AIConsent::record(false);
+    EXPECT_FALSE(client.suggest(item("x")));
+    EXPECT_EQ(token.asked, 0);
+
+    AIConsent::record(true);
+    AIConsent::setSuggestionsEnabled(false);
+    EXPECT_FALSE(client.suggest(item("x")));
+    AIConsent::setSuggestionsEnabled(true);
+
+    FixedToken blank(" ");
+    EXPECT_FALSE(SuggestClient(blank, transport).suggest(item("x")));
+    EXPECT_TRUE(transport.requests().empty());
+}
+
+TEST_F(SuggestFixture, AnyFailedReplyMeansNoSuggestionAfterOneRequest) {
+    status = 500;
+    EXPECT_FALSE(client.suggest(item("x")));
+    status = 200;
+    body = "[1]";
+    EXPECT_FALSE(client.suggest(item("x")));
+    body = "<html>";
+    EXPECT_FALSE(client.suggest(item("x")));
+    EXPECT_EQ(transport.requests().size(), 3u);
+
+    ScriptedTransport offline{[](const HttpRequest&, std::stop_token) {
+        return std::expected<HttpResponse, HttpError>(
+            std::unexpected(HttpError{HttpError::Kind::transport, "refused"}));
+    }};
+    EXPECT_FALSE(SuggestClient(token, offline).suggest(item("x")));
+    EXPECT_EQ(offline.requests().size(), 1u);
+}
