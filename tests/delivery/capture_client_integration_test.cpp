@@ -5,29 +5,23 @@
 
 #include <capturekit/delivery/capture_client.hpp>
 
+#include "support/fixed_token.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace capturekit;
 using tarvo::test::BackendClient;
 using tarvo::test::DevBackendEnvironment;
+using tarvo::testing::FixedToken;
 
 namespace {
 
 auto* const environment = DevBackendEnvironment::install();
 
-class StoredToken final : public AuthProvider {
-public:
-    explicit StoredToken(std::string token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
-
-private:
-    std::string token_;
-};
-
 struct DeliveryAgainstBackend : testing::Test {
     BackendClient backend{DevBackendEnvironment::backend()};
     tarvo::test::Account account = backend.newAccount();
-    StoredToken token{account.deviceToken};
+    FixedToken token{account.deviceToken};
     CaptureClient client{token};
 
     std::size_t ingestCalls() { return backend.requests("/functions/v1/capture-ingest").size(); }
@@ -66,7 +60,7 @@ TEST_F(DeliveryAgainstBackend, ServerErrorsAreRetriedThreeTimesAndRefusalsSentOn
     EXPECT_EQ(refused->statusCode, 422);
     EXPECT_EQ(ingestCalls() - before, 1u);
 
-    StoredToken unknownToken("vlt_not-registered");
+    FixedToken unknownToken("vlt_not-registered");
     before = ingestCalls();
     const auto unauthorised =
         CaptureClient(unknownToken).send(CaptureIngestRequest{{.content = "x"}}, "k-401");

@@ -2,6 +2,8 @@
 #include <capturekit/delivery/capture_client.hpp>
 #include <capturekit/platform/uuid.hpp>
 
+#include "support/fixed_token.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,18 +11,10 @@
 #include <functional>
 
 using namespace capturekit;
+using tarvo::testing::FixedToken;
 using namespace std::chrono_literals;
 
 namespace {
-
-class FixedToken final : public AuthProvider {
-public:
-    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
-
-private:
-    std::optional<std::string> token_;
-};
 
 // Plays scripted replies in order and records every request that reached it.
 class ScriptedTransport final : public HttpTransport {

@@ -3,27 +3,17 @@
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/delivery/suggest_client.hpp>
 
+#include "support/fixed_token.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace capturekit;
+using tarvo::testing::FixedToken;
 using namespace std::chrono_literals;
 using tarvo::testing::AccountSandbox;
 using tarvo::testing::ScriptedTransport;
 
 namespace {
-
-class FixedToken final : public AuthProvider {
-public:
-    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override {
-        ++asked;
-        return token_;
-    }
-    mutable int asked = 0;
-
-private:
-    std::optional<std::string> token_;
-};
 
 struct SuggestFixture : testing::Test {
     AccountSandbox sandbox;
@@ -72,7 +62,7 @@ TEST_F(SuggestFixture, ABlankItemSendsAnEmptyObject) {
 TEST_F(SuggestFixture, WithoutConsentOrTokenNothingIsAsked) {
     AIConsent::record(false);
     EXPECT_FALSE(client.suggest(item("x")));
-    EXPECT_EQ(token.asked, 0);
+    EXPECT_EQ(token.timesAsked(), 0);
 
     AIConsent::record(true);
     AIConsent::setSuggestionsEnabled(false);
