@@ -8,6 +8,7 @@
 #include <capturekit/platform/uuid.hpp>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 
 namespace capturekit::SharedState {
@@ -90,7 +91,14 @@ std::string decimalOrDash(std::optional<double> value) {
     }
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.2f", *value);
-    return buffer;
+    // The log is read by tools that expect a point, whatever the person's locale says.
+    std::string formatted = buffer;
+    const std::string_view localPoint = std::localeconv()->decimal_point;
+    if (const auto at = formatted.find(localPoint);
+        !localPoint.empty() && at != std::string::npos) {
+        formatted.replace(at, localPoint.size(), ".");
+    }
+    return formatted;
 }
 
 std::vector<RecentCapture> decodeRecents(const std::optional<PreferenceValue>& value) {

@@ -1,0 +1,107 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/delivery/apps_enabled.hpp>
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/json.hpp>
+#include <capturekit/platform/notification_center.hpp>
+
+#include <gtest/gtest.h>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::testing::AccountSandbox;
+using tarvo::testing::ManualClock;
+using tarvo::testing::ScriptedTransport;
+
+namespace {
+
+class FixedToken final : public AuthProvider {
+public:
+    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
+    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
+
+private:
+    std::optional<std::string> token_;
+};
+
+class AppsEnabledTest : public ::testing::Test {
+protected:
+    AppsEnabledTest() {
+        observation = NotificationCenter::shared().addObserver(
+            std::string(AppsEnabled::didChangeNotification),
+            [this](std::string_view) { ++notifications; });
+    }
+    void refresh(bool force, const AuthProvider& auth) {
+        AppsEnabled::refresh(auth, force, {}, {&transport, &clock, std::nullopt});
+    }
+
+    AccountSandbox sandbox;
+    ManualClock clock{*dates::parseISO8601("2026-03-01T09:30:00Z")};
+    HttpResponse answer = ScriptedTransport::reply(
+        200, R"([{"app_key":"docket","enabled":false},{"app_key":"stash","enabled":true}])");
+    ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
+        return std::expected<HttpResponse, HttpError>(answer);
+    }};
+    FixedToken token{" token\n"};
+    int notifications = 0;
+    NotificationCenter::Observation observation;
+};
+
+} // namespace
+
+TEST_F(AppsEnabledTest, AsksAboutEveryDestinationWithTheTrimmedBearer) {
+    EXPECT_EQ(AppsEnabled::gatedKeys(),
+              (std::vector<std::string>{"stash", "docket", "cabinet", "trove", "rapport", "diary",
+                                        "pulse", "hearth"}));
+    refresh(false, token);
+    const HttpRequest request = transport.requests().at(0);
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_TRUE(request.url.ends_with("/rest/v1/rpc/apps_enabled")) << request.url;
+    EXPECT_EQ(request.timeout, 6s);
+    EXPECT_EQ(request.headers,
+              (HttpHeaders{{"Content-Type", "application/json"},
+                           {"apikey", CaptureConfig::environment().supabaseAnonKey},
+                           {"Authorization", "Bearer token"}}));
+    EXPECT_EQ(*json::parse(request.body), (Json{{"p_keys", AppsEnabled::gatedKeys()}}));
+}
+
+TEST_F(AppsEnabledTest, WithoutACacheEveryDestinationIsEnabledWithoutARequest) {
+    for (const Destination destination : allCases<Destination>()) {
+        EXPECT_TRUE(AppsEnabled::isEnabled(destination, clock));
+    }
+    EXPECT_TRUE(transport.requests().empty());
+}
+
+TEST_F(AppsEnabledTest, NothingUsableLeavesTheCacheAsItWas) {
+    refresh(true, token);
+    const auto stamp = SharedState::appsEnabledFetchedAt();
+    ASSERT_EQ(stamp, clock.now());
+    clock.advance(1h);
+    for (const std::string body :
+         {"{}", R"([{"app_key":"docket"}])", R"([{"app_key":7,"enabled":false}])", "nope"}) {
+        answer = ScriptedTransport::reply(200, body);
+        refresh(true, token);
+    }
+    answer = ScriptedTransport::reply(500, R"([])");
+    refresh(true, token);
+    EXPECT_EQ(transport.requests().size(), 6u);
+
+    refresh(true, FixedToken(std::nullopt));
+    refresh(true, FixedToken(" \n"));
+    EXPECT_EQ(transport.requests().size(), 6u);
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), stamp);
+    EXPECT_EQ(SharedState::disabledAppKeys(), std::set<std::string>{"docket"});
+    EXPECT_EQ(notifications, 1);
+}
+
+TEST_F(AppsEnabledTest, ClearingAnnouncesOnlyWhenAppsWereOff) {
+    AppsEnabled::clearCache();
+    EXPECT_EQ(notifications, 0);
+    refresh(false, token);
+    EXPECT_EQ(notifications, 1);
+    AppsEnabled::clearCache();
+    EXPECT_EQ(notifications, 2);
+    EXPECT_TRUE(SharedState::disabledAppKeys().empty());
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), std::nullopt);
+    EXPECT_TRUE(AppsEnabled::isEnabled(Destination::docket, clock));
+}
