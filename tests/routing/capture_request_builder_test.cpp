@@ -1,0 +1,190 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/account/ai_consent.hpp>
+#include <capturekit/routing/capture_request_builder.hpp>
+#include <capturekit/routing/capture_router.hpp>
+
+#include <gtest/gtest.h>
+
+using namespace capturekit;
+using Rung = RouteDecision::Rung;
+
+namespace {
+
+struct RequestBuilder : testing::Test {
+    tarvo::testing::AccountSandbox sandbox;
+
+    static RouteDecision decided(Destination destination, Rung rung = Rung::contentInference,
+                                 std::optional<PersonMatch> person = std::nullopt) {
+        return RouteDecision{
+            destination, 0.9, "r", std::move(person), RouteDecision::State::confident, rung};
+    }
+    static std::string encoded(const CaptureIngestRequest& request) {
+        return request.encoded().value_or("<unencodable>");
+    }
+};
+
+CaptureItem item(std::string text) {
+    return CaptureItem{.text = std::move(text), .surface = CaptureSurface::quickTaskWidget};
+}
+
+} // namespace
+
+TEST_F(RequestBuilder, ConsentDecidesTheOptOutAndTheRungDecidesExplicitOrInferred) {
+    const auto inferred = CaptureRequestBuilder::build(decided(Destination::docket), item("x"), {});
+    EXPECT_EQ(encoded(inferred), R"({"destination":"docket","content":"x","tags":[],)"
+                                 R"("route_rung":"inferred","ai_opt_out":true})");
+    AIConsent::record(true);
+    const auto explicitTag = CaptureRequestBuilder::build(
+        decided(Destination::docket, Rung::explicitTag), item("x"), {});
+    EXPECT_EQ(explicitTag.aiOptOut, std::nullopt);
+    EXPECT_EQ(explicitTag.routeRung, "explicit");
+    const auto chosen = CaptureRequestBuilder::build(decided(Destination::stash, Rung::floor),
+                                                     item("x"), {}, {.userChoseDestination = true});
+    EXPECT_EQ(chosen.routeRung, "explicit");
+}
+
+TEST_F(RequestBuilder, TheReflectSurfaceSendsRemindMeToBloomWhileANeutralOneSendsItToDocket) {
+    CaptureItem reflect = item("remind me to breathe");
+    reflect.surface = CaptureSurface::reflectIntent;
+    const auto toBloom =
+        CaptureRequestBuilder::build(CaptureRouter::route(reflect, {}), reflect, {});
+    EXPECT_EQ(toBloom.destination, "bloom");
+    EXPECT_EQ(toBloom.routeRung, "explicit");
+    EXPECT_EQ(toBloom.sourceType, "voice_capture");
+
+    CaptureItem neutral = item("remind me to breathe");
+    neutral.surface = CaptureSurface::composer;
+    const auto toDocket =
+        CaptureRequestBuilder::build(CaptureRouter::route(neutral, {}), neutral, {});
+    EXPECT_EQ(toDocket.destination, "docket");
+    EXPECT_EQ(toDocket.routeRung, "inferred");
+    EXPECT_EQ(toDocket.sourceType, "manual");
+}
+
+TEST_F(RequestBuilder, PeopleAreNamedOnlyInPrivateLanesAndCardsCreateThem) {
+    CaptureItem shared = item("met at the fair");
+    shared.contact = ContactCard{.name = "  Ada Lovelace \n"};
+    shared.url = "https://www.instagram.com/ada.codes/";
+    Suggestion suggestion;
+    suggestion.personNames = std::vector<std::string>{"  ", "Bo"};
+    const auto rapport = CaptureRequestBuilder::build(
+        decided(Destination::rapport, Rung::dictationCue, PersonMatch{" p-1 ", "Ada L", {}}),
+        shared, suggestion);
+    EXPECT_EQ(rapport.personID, "p-1");
+    EXPECT_EQ(rapport.personName, "Ada Lovelace");
+    EXPECT_EQ(rapport.createPerson, true);
+    ASSERT_TRUE(rapport.socialIdentity);
+    EXPECT_EQ(rapport.socialIdentity->platform, "instagram");
+    EXPECT_EQ(rapport.socialIdentity->handle, "ada.codes");
+    EXPECT_EQ(rapport.sourceType, "link");
+
+    // The first suggested name only: a blank first entry is not passed over.
+    const auto bloom =
+        CaptureRequestBuilder::build(decided(Destination::bloom), item("x"), suggestion);
+    EXPECT_EQ(bloom.personName, std::nullopt);
+    const auto docket = CaptureRequestBuilder::build(
+        decided(Destination::docket, Rung::contentInference, PersonMatch{"p-1", "Ada", {}}), shared,
+        suggestion);
+    EXPECT_EQ(docket.personID, std::nullopt);
+    EXPECT_EQ(docket.personName, std::nullopt);
+    EXPECT_EQ(docket.createPerson, std::nullopt);
+    EXPECT_EQ(docket.socialIdentity, std::nullopt);
+}
+
+TEST_F(RequestBuilder, CategoriesTitlesTasksAndAttachments) {
+    Suggestion suggestion;
+    suggestion.cabinetCategory = CabinetCategory::books;
+    suggestion.title = "  Dune \n";
+    suggestion.entryType = " novel ";
+    CaptureItem withImages = item("x");
+    withImages.title = "page title";
+    withImages.extraScreenshots = std::vector<std::string>(10, "data:image/jpeg;base64,AA");
+    const auto cabinet = CaptureRequestBuilder::build(decided(Destination::cabinet), withImages,
+                                                      suggestion, {.makeTask = true});
+    EXPECT_EQ(cabinet.category, "books");
+    EXPECT_EQ(cabinet.title, "Dune");
+    EXPECT_EQ(cabinet.entryType, "novel");
+    EXPECT_EQ(cabinet.makeTask, true);
+    ASSERT_TRUE(cabinet.attachments);
+    EXPECT_EQ(cabinet.attachments->size(), 8u);
+
+    withImages.keepImagesTogether = false;
+    const auto stash = CaptureRequestBuilder::build(
+        decided(Destination::stash), withImages, std::nullopt,
+        {.category = CabinetCategory::games, .makeTask = true, .taskKind = TaskKind::quick});
+    EXPECT_EQ(stash.category, std::nullopt);
+    EXPECT_EQ(stash.title, "page title");
+    EXPECT_EQ(stash.attachments, std::nullopt);
+    EXPECT_EQ(stash.taskKind, "quick");
+
+    const auto docket =
+        CaptureRequestBuilder::build(decided(Destination::docket), item("x"), {},
+                                     {.makeTask = true, .taskKind = TaskKind::quick});
+    EXPECT_EQ(docket.makeTask, std::nullopt);
+    EXPECT_EQ(docket.taskKind, std::nullopt);
+}
+
+TEST_F(RequestBuilder, HouseholdFieldsOnlyForHearthWithGroceriesNormalised) {
+    Suggestion suggestion;
+    suggestion.hearthKind = "recipe";
+    suggestion.groceryItems = std::vector<GroceryItem>{GroceryItem{.name = "2 lbs apples"}};
+    CaptureItem vendor = item("plumber");
+    vendor.contact = ContactCard{.name = "Sam", .organization = " Pipes Ltd "};
+    const auto card =
+        CaptureRequestBuilder::build(decided(Destination::hearth), vendor, suggestion);
+    EXPECT_EQ(card.hearthKind, "vendor");
+    ASSERT_TRUE(card.vendor);
+    EXPECT_EQ(card.vendor->name, "Pipes Ltd");
+    ASSERT_TRUE(card.groceryItems);
+    EXPECT_EQ(card.groceryItems->at(0).quantity, 2.0);
+
+    CaptureItem plain = item("x");
+    plain.hearthKind = "pantry";
+    EXPECT_EQ(CaptureRequestBuilder::build(decided(Destination::hearth), plain, suggestion,
+                                           {.hearthKind = HearthKind::vendor})
+                  .hearthKind,
+              "vendor");
+    EXPECT_EQ(
+        CaptureRequestBuilder::build(decided(Destination::hearth), plain, suggestion).hearthKind,
+        "pantry");
+    suggestion.groceryItems = std::vector<GroceryItem>{};
+    const auto empty =
+        CaptureRequestBuilder::build(decided(Destination::hearth), item("x"), suggestion);
+    EXPECT_EQ(empty.groceryItems, std::vector<GroceryItem>{});
+    const auto elsewhere =
+        CaptureRequestBuilder::build(decided(Destination::docket), vendor, suggestion);
+    EXPECT_FALSE(elsewhere.hearthKind || elsewhere.vendor || elsewhere.groceryItems);
+}
+
+TEST_F(RequestBuilder, AudioFieldsNeedAnAudioPathButTheExpiryTravelsAlone) {
+    CaptureItem voice = item("x");
+    voice.isDictation = true;
+    voice.audioDurationSeconds = 12.5;
+    voice.audioExpiresAt = dates::parseISO8601("2026-03-01T09:30:00.9Z");
+    const auto noAudio = CaptureRequestBuilder::build(decided(Destination::stash), voice, {});
+    EXPECT_EQ(noAudio.audioMime, std::nullopt);
+    EXPECT_EQ(noAudio.audioDurationSeconds, std::nullopt);
+    EXPECT_EQ(noAudio.audioExpiresAt, "2026-03-01T09:30:00Z");
+    voice.audioPath = " voice/a.m4a ";
+    const auto withAudio = CaptureRequestBuilder::build(decided(Destination::stash), voice, {});
+    EXPECT_EQ(withAudio.audioPath, "voice/a.m4a");
+    EXPECT_EQ(withAudio.audioMime, "audio/m4a");
+    EXPECT_EQ(withAudio.audioDurationSeconds, 12.5);
+    EXPECT_EQ(withAudio.sourceType, "voice_capture");
+}
+
+TEST(HearthKinds, EvidenceInOrderCardRecipeItemSuggestion) {
+    Suggestion vendorSuggested;
+    vendorSuggested.hearthKind = "vendor";
+    CaptureItem plain{.text = "x"};
+    EXPECT_EQ(hearthKinds::known(plain, std::nullopt), std::nullopt);
+    EXPECT_EQ(hearthKinds::known(plain, vendorSuggested), HearthKind::vendor);
+    plain.hearthKind = "Recipe";
+    EXPECT_EQ(hearthKinds::known(plain, vendorSuggested), HearthKind::vendor);
+    plain.hearthKind = "recipe";
+    EXPECT_EQ(hearthKinds::known(plain, vendorSuggested), HearthKind::recipe);
+    plain.contact = ContactCard{.name = "Sam"};
+    plain.recipe = RecipeData{};
+    EXPECT_EQ(hearthKinds::known(plain, std::nullopt), HearthKind::vendor);
+}
