@@ -83,15 +83,6 @@ TEST_F(SupabaseAuthTest, SignInSendsThePasswordGrantStoresTheSessionAndClearsThe
 }
 
 TEST_F(SupabaseAuthTest, FailedSignInsStoreNothingAndSayWhy) {
-    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
-        return ScriptedTransport::reply(
-            400, R"({"error_code":"invalid_credentials","msg":"Invalid login credentials"})");
-    });
-    SupabaseAuth auth(services(transport));
-    EXPECT_EQ(auth.signIn("kim@example.test", "wrong").error(),
-              AuthError::invalidCredentials("Invalid login credentials"));
-    EXPECT_FALSE(auth.isSignedIn());
-
     ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
         return std::expected<HttpResponse, HttpError>(
             std::unexpect, HttpError{HttpError::Kind::transport, "Could not connect to server"});
@@ -99,6 +90,7 @@ TEST_F(SupabaseAuthTest, FailedSignInsStoreNothingAndSayWhy) {
     SupabaseAuth offlineAuth(services(offline));
     EXPECT_EQ(offlineAuth.signIn("kim@example.test", "pw").error().description(),
               "Couldn’t reach the server — Could not connect to server");
+    EXPECT_FALSE(offlineAuth.isSignedIn());
 
     // A session the keyring cannot take is a failed sign-in, not a silent one.
     const std::filesystem::path blocker = sandbox.folder() / "not-a-folder";
@@ -133,32 +125,6 @@ TEST_F(SupabaseAuthTest, ATokenWithMoreThanTheMarginLeftIsUsedAsIsAndOneAtTheMar
     // The rotated session is stored before its token is handed out.
     EXPECT_EQ(stored()->refreshToken, "r1");
     EXPECT_EQ(stored()->expiresAt, start + 3600s);
-}
-
-TEST_F(SupabaseAuthTest, ConcurrentCallersOnAStaleSessionShareOneRefresh) {
-    std::atomic<int> refreshes = 0;
-    ScriptedTransport transport([&](const HttpRequest&, std::stop_token) {
-        ++refreshes;
-        std::this_thread::sleep_for(100ms);
-        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
-    });
-    SupabaseAuth auth(services(transport));
-    store(sessionExpiringAt(start + 30s));
-
-    std::latch ready(8);
-    std::vector<std::optional<std::string>> tokens(8);
-    std::vector<std::jthread> callers;
-    for (int i = 0; i < 8; ++i) {
-        callers.emplace_back([&, i] {
-            ready.arrive_and_wait();
-            tokens[i] = auth.validAccessToken();
-        });
-    }
-    callers.clear();
-    EXPECT_EQ(refreshes.load(), 1);
-    for (const auto& token : tokens) {
-        EXPECT_EQ(token, "a1");
-    }
 }
 
 TEST_F(SupabaseAuthTest, ARejectedRefreshSignsOutUnlessAnotherProcessAlreadyStoredANewerSession) {

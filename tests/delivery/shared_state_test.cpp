@@ -98,23 +98,6 @@ TEST_F(SharedStateTest, TheAttemptAndTimingLogsKeepTheirNewestLinesAndSkipBroken
     EXPECT_TRUE(SharedState::captureTimings().empty());
 }
 
-TEST_F(SharedStateTest, PlainValuesHaveTheirDefaultsAndAbsentRemovesThem) {
-    EXPECT_EQ(SharedState::lastPasteboardChangeCount(), 0);
-    EXPECT_FALSE(SharedState::autoScreenshotEnabled());
-    EXPECT_EQ(SharedState::screenshotLastSyncSent(), 0);
-    SharedState::setAutoScreenshotEnabledAt(at);
-    SharedState::setScreenshotLastSyncError("disk full");
-    EXPECT_EQ(SharedState::autoScreenshotEnabledAt(), at);
-    EXPECT_EQ(SharedState::screenshotLastSyncError(), "disk full");
-    SharedState::setAutoScreenshotEnabledAt(std::nullopt);
-    SharedState::setScreenshotLastSyncError(std::nullopt);
-    EXPECT_EQ(SharedState::autoScreenshotEnabledAt(), std::nullopt);
-    EXPECT_EQ(SharedState::screenshotLastSyncError(), std::nullopt);
-    // A value of another type reads as the default.
-    CaptureConfig::appGroupPreferences().set("lastPasteboardChangeCount", std::string("7"));
-    EXPECT_EQ(SharedState::lastPasteboardChangeCount(), 0);
-}
-
 TEST_F(SharedStateTest, RecentsKeepTwentyRowsOfAllOwnersAndShowEachOwnerOnlyTheirs) {
     SharedState::logCapture(row("unowned", std::nullopt));
     for (int i = 0; i < 20; ++i) {
