@@ -1,0 +1,247 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/platform/atomic_file.hpp>
+#include <capturekit/voice/audio_outbox.hpp>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+using namespace capturekit;
+using tarvo::testing::AccountSandbox;
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+namespace {
+
+const Date start = dates::referenceDate + std::chrono::hours{24 * 9000};
+
+class AudioOutboxTest : public ::testing::Test {
+protected:
+    PendingRecording recording(std::string owner = "xctest-user") const {
+        return PendingRecording{.id = AudioOutbox::newRecordingID(),
+                                .createdAt = start,
+                                .duration = 12.5,
+                                .owner = std::move(owner)};
+    }
+
+    static void writeFile(const fs::path& file, std::string_view contents) {
+        std::ofstream(file, std::ios::binary) << contents;
+    }
+
+    static mode_t modeOf(const fs::path& file) {
+        struct stat info {};
+        ::stat(file.c_str(), &info);
+        return info.st_mode & 0777;
+    }
+
+    static std::vector<std::string> ids(const std::vector<PendingRecording>& recordings) {
+        std::vector<std::string> out;
+        for (const auto& recording : recordings) {
+            out.push_back(recording.id);
+        }
+        std::ranges::sort(out);
+        return out;
+    }
+
+    AccountSandbox sandbox;
+};
+
+} // namespace
+
+TEST(PendingRecordingTest, StoredFormKeepsFieldOrderLeavesOutAbsentValuesAndReadsBack) {
+    PendingRecording full{.id = "A",
+                          .createdAt = dates::referenceDate + seconds{10},
+                          .duration = 2.5,
+                          .transcript = "hello",
+                          .transcribedBy = TranscriptionEngine::onDeviceThenCloud,
+                          .savedAt = dates::referenceDate + seconds{20},
+                          .owner = "u-1"};
+    EXPECT_EQ(full.storedForm(),
+              R"({"id":"A","createdAt":10.0,"duration":2.5,"transcript":"hello",)"
+              R"("transcribedBy":"onDeviceThenCloud","savedAt":20.0,"owner":"u-1"})");
+    EXPECT_EQ(PendingRecording::fromStoredForm(*full.storedForm()), full);
+
+    const PendingRecording bare{.id = "B", .createdAt = dates::referenceDate, .duration = 1};
+    EXPECT_EQ(bare.storedForm(), R"({"id":"B","createdAt":0.0,"duration":1.0})");
+    EXPECT_EQ(PendingRecording::fromStoredForm(R"({"id":"B","createdAt":0,"duration":1,)"
+                                               R"("transcript":null,"savedAt":null})"),
+              bare);
+
+    PendingRecording broken = bare;
+    broken.duration = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(broken.storedForm(), std::nullopt);
+}
+
+TEST(PendingRecordingTest, RecordsWithMissingOrMistypedFieldsDoNotDecode) {
+    for (const std::string_view text : {
+             R"({"createdAt":0,"duration":1})",
+             R"({"id":"B","duration":1})",
+             R"({"id":"B","createdAt":"0","duration":1})",
+             R"({"id":"B","createdAt":0,"duration":1,"transcribedBy":"siri"})",
+             R"({"id":"B","createdAt":0,"duration":1,"owner":7})",
+             R"({"id":"B","createdAt":1e300,"duration":1})",
+             R"(["B"])",
+         }) {
+        EXPECT_EQ(PendingRecording::fromStoredForm(text), std::nullopt) << text;
+    }
+}
+
+TEST(PendingRecordingTest, OnlyATranscriptWithTextCounts) {
+    PendingRecording recording;
+    EXPECT_FALSE(recording.isTranscribed());
+    recording.transcript = " \n\t";
+    EXPECT_FALSE(recording.isTranscribed());
+    recording.transcript = " ok ";
+    EXPECT_TRUE(recording.isTranscribed());
+}
+
+TEST_F(AudioOutboxTest, RecordsArePrivateFilesInTheSharedRecordingsFolder) {
+    const auto folder = AudioOutbox::directory();
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(AudioOutbox::usingSharedContainer());
+    EXPECT_EQ(*folder, *CaptureConfig::appGroupContainer() / "Recordings");
+    EXPECT_EQ(modeOf(*folder), 0700U);
+
+    const auto made = recording();
+    ASSERT_TRUE(AudioOutbox::save(made));
+    EXPECT_EQ(modeOf(*folder / (made.id + ".json")), 0600U);
+    EXPECT_EQ(AudioOutbox::load(made.id), made);
+    EXPECT_EQ(AudioOutbox::audioURL(made.id), *folder / (made.id + ".m4a"));
+    EXPECT_FALSE(AudioOutbox::hasAudio(made.id));
+    writeFile(*AudioOutbox::audioURL(made.id), "audio");
+    EXPECT_TRUE(AudioOutbox::hasAudio(made.id));
+}
+
+TEST_F(AudioOutboxTest, TranscriptAndSendingAreKeptInTheRecord) {
+    const auto made = recording();
+    ASSERT_TRUE(AudioOutbox::save(made));
+    EXPECT_TRUE(AudioOutbox::attachTranscript("call mum", TranscriptionEngine::cloud, made.id));
+    EXPECT_TRUE(AudioOutbox::markSaved(made.id, start + seconds{5}));
+
+    const auto loaded = AudioOutbox::load(made.id);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->transcript, "call mum");
+    EXPECT_EQ(loaded->transcribedBy, TranscriptionEngine::cloud);
+    EXPECT_EQ(loaded->savedAt, start + seconds{5});
+    EXPECT_FALSE(AudioOutbox::markSaved("F00", start));
+    EXPECT_FALSE(AudioOutbox::load("F00"));
+}
+
+TEST_F(AudioOutboxTest, UnsentListsOnlyTheOwnersUnsentRecords) {
+    const auto mine = recording();
+    const auto sent = recording();
+    const auto theirs = recording("someone-else");
+    auto ownerless = recording();
+    ownerless.owner.reset();
+    for (const auto& each : {mine, sent, theirs, ownerless}) {
+        ASSERT_TRUE(AudioOutbox::save(each));
+    }
+    AudioOutbox::markSaved(sent.id, start);
+
+    EXPECT_EQ(AudioOutbox::currentOwner(), "xctest-user");
+    EXPECT_EQ(ids(AudioOutbox::unsaved()), std::vector{mine.id});
+    EXPECT_EQ(ids(AudioOutbox::unsaved("someone-else")), std::vector{theirs.id});
+    EXPECT_TRUE(AudioOutbox::unsaved(std::nullopt).empty());
+    EXPECT_EQ(AudioOutbox::all().size(), 4U);
+}
+
+TEST_F(AudioOutboxTest, UnreadableRecordsAreSkippedAndLeftAlone) {
+    const auto good = recording();
+    ASSERT_TRUE(AudioOutbox::save(good));
+    const fs::path folder = *AudioOutbox::directory();
+    writeFile(folder / "BROKEN.json", "{not json");
+    // A record under another id's name would make removal hit the wrong files.
+    auto misnamed = recording();
+    writeFile(folder / "OTHER.json", *misnamed.storedForm());
+    fs::create_directory(folder / "DIR.json");
+    writeFile(folder / "notes.txt", "x");
+
+    EXPECT_EQ(ids(AudioOutbox::all()), std::vector{good.id});
+    EXPECT_EQ(AudioOutbox::load("BROKEN"), std::nullopt);
+    EXPECT_EQ(AudioOutbox::load("OTHER"), std::nullopt);
+    EXPECT_EQ(AudioOutbox::prune(AudioRetention::off, start), 0U);
+    EXPECT_TRUE(fs::exists(folder / "BROKEN.json"));
+    EXPECT_TRUE(fs::exists(folder / "OTHER.json"));
+}
+
+TEST_F(AudioOutboxTest, IdsThatCouldLeaveTheFolderAreRefused) {
+    const fs::path outside = AudioOutbox::directory()->parent_path() / "escaped.json";
+    auto sneaky = recording();
+    for (const std::string id : {"../escaped", "a/b", "..", ".", ""}) {
+        sneaky.id = id;
+        EXPECT_FALSE(AudioOutbox::save(sneaky)) << id;
+        EXPECT_EQ(AudioOutbox::audioURL(id), std::nullopt) << id;
+        EXPECT_FALSE(AudioOutbox::hasAudio(id)) << id;
+    }
+    EXPECT_FALSE(fs::exists(outside));
+
+    writeFile(outside, "keep me");
+    EXPECT_EQ(AudioOutbox::load("../escaped"), std::nullopt);
+    AudioOutbox::remove("../escaped");
+    EXPECT_TRUE(fs::exists(outside));
+}
+
+TEST_F(AudioOutboxTest, RemovingTakesAudioAndRecordTogetherAndIgnoresMissingFiles) {
+    const auto made = recording();
+    ASSERT_TRUE(AudioOutbox::save(made));
+    writeFile(*AudioOutbox::audioURL(made.id), "audio");
+    AudioOutbox::remove(made.id);
+    EXPECT_FALSE(AudioOutbox::hasAudio(made.id));
+    EXPECT_EQ(AudioOutbox::load(made.id), std::nullopt);
+    AudioOutbox::remove(made.id);
+    EXPECT_TRUE(AudioOutbox::all().empty());
+}
+
+TEST_F(AudioOutboxTest, PruningFollowsEachRetentionAndNeverTakesUnsentRecordings) {
+    const auto unsent = recording();
+    auto sent = recording();
+    sent.savedAt = start;
+    const Date sevenDaysLater = start + seconds{604'800};
+    const Date thirtyDaysLater = start + seconds{2'592'000};
+
+    EXPECT_TRUE(AudioOutbox::shouldPrune(sent, AudioRetention::off, start));
+    EXPECT_FALSE(
+        AudioOutbox::shouldPrune(sent, AudioRetention::sevenDays, sevenDaysLater - seconds{1}));
+    EXPECT_TRUE(AudioOutbox::shouldPrune(sent, AudioRetention::sevenDays, sevenDaysLater));
+    EXPECT_FALSE(AudioOutbox::shouldPrune(sent, AudioRetention::thirtyDays, sevenDaysLater));
+    EXPECT_TRUE(AudioOutbox::shouldPrune(sent, AudioRetention::thirtyDays, thirtyDaysLater));
+    EXPECT_FALSE(AudioOutbox::shouldPrune(sent, AudioRetention::keep,
+                                          thirtyDaysLater + std::chrono::hours{24 * 3650}));
+    for (const auto retention : allCases<AudioRetention>()) {
+        EXPECT_FALSE(AudioOutbox::shouldPrune(unsent, retention, thirtyDaysLater));
+    }
+
+    ASSERT_TRUE(AudioOutbox::save(unsent));
+    ASSERT_TRUE(AudioOutbox::save(sent));
+    writeFile(*AudioOutbox::audioURL(sent.id), "audio");
+    EXPECT_EQ(AudioOutbox::prune(AudioRetention::keep, thirtyDaysLater), 0U);
+    EXPECT_EQ(AudioOutbox::prune(AudioRetention::off, start), 1U);
+    EXPECT_FALSE(AudioOutbox::hasAudio(sent.id));
+    EXPECT_EQ(ids(AudioOutbox::all()), std::vector{unsent.id});
+}
+
+TEST_F(AudioOutboxTest, SizesAreCountedAndLabelledInKilobytesAndMegabytes) {
+    const auto made = recording();
+    ASSERT_TRUE(AudioOutbox::save(made));
+    writeFile(*AudioOutbox::audioURL(made.id), std::string(5000, 'a'));
+    const auto record = fs::file_size(*AudioOutbox::directory() / (made.id + ".json"));
+    EXPECT_EQ(AudioOutbox::totalBytes(), 5000 + record);
+
+    EXPECT_EQ(AudioOutbox::sizeLabel(0), "0 KB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(1), "1 KB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(1499), "1 KB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(1500), "2 KB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(999'499), "999 KB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(999'500), "1 MB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(2'460'000), "2.5 MB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(123'456'789'012), "123456.8 MB");
+    EXPECT_EQ(AudioOutbox::sizeLabel(-5), "0 KB");
+    EXPECT_EQ(AudioOutbox::durationLabel(made), "0:12");
+}
