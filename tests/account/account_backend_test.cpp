@@ -3,6 +3,7 @@
 
 #include "account/account_sandbox.hpp"
 #include "devbackend/backend_client.hpp"
+#include "platform/child_process.hpp"
 
 #include <capturekit/account/auth_providers.hpp>
 #include <capturekit/account/device_token_minter.hpp>
@@ -138,6 +139,28 @@ TEST_F(AccountBackendTest, EightThreadsOnAStaleSessionSendOneRefresh) {
         EXPECT_EQ(*token, stored()->accessToken);
         EXPECT_NE(*token, session->accessToken);
     }
+}
+
+TEST_F(AccountBackendTest, ProgramsSharingTheStoredSessionSpendItsRefreshTokenOnce) {
+    SupabaseAuth auth(services());
+    auto session = auth.signIn(newUser(), password);
+    ASSERT_TRUE(session);
+    session->expiresAt = dates::now() + 30s;
+    ASSERT_TRUE(SessionStore::save(*session, sandbox.secrets()));
+
+    std::vector<tarvo::testing::ChildProcess> programs;
+    for (int i = 0; i < 4; ++i) {
+        programs.push_back(tarvo::testing::ChildProcess::start(
+            {"valid-token", sandbox.secrets().file().string(), sandbox.lockFile().string(),
+             backend.baseURL(), DevBackendProcess::anonymousKey()}));
+    }
+    for (auto& program : programs) {
+        const auto result = program.finish();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output, stored()->accessToken + "\n");
+    }
+    EXPECT_NE(stored()->accessToken, session->accessToken);
+    EXPECT_EQ(refreshRequests(), 1u);
 }
 
 TEST_F(AccountBackendTest, AReusedRefreshTokenIsRefusedAndSignsThePersonOut) {
