@@ -68,6 +68,7 @@ DevBackendProcess::DevBackendProcess(const std::vector<std::string>& arguments)
         // Only async-signal-safe calls between fork and exec. The server goes when the test does.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(output[1], STDOUT_FILENO);
+        close_range(STDERR_FILENO + 1, ~0U, 0); // the test's own sockets and files stay its own
         execv(argv[0], argv.data());
         _exit(127);
     }
