@@ -12,6 +12,16 @@ namespace capturekit::AppsEnabled {
 
 namespace {
 
+// How old the cache is; absent when there is none or it claims to come from the future (the
+// clock was turned back), which must not keep it trusted or unrefreshed until the clock catches up.
+std::optional<Date::duration> cacheAge(const Clock& clock) {
+    const auto fetchedAt = SharedState::appsEnabledFetchedAt();
+    if (!fetchedAt || *fetchedAt > clock.now()) {
+        return std::nullopt;
+    }
+    return clock.now() - *fetchedAt;
+}
+
 std::optional<std::set<std::string>> fetch(const AuthProvider& auth, std::stop_token stop,
                                            HttpTransport& transport,
                                            const CaptureEndpoints& endpoints) {
@@ -53,8 +63,8 @@ const std::vector<std::string>& gatedKeys() {
 }
 
 bool isEnabled(Destination destination, const Clock& clock) {
-    const auto fetchedAt = SharedState::appsEnabledFetchedAt();
-    if (!fetchedAt || clock.now() - *fetchedAt >= cacheLifetime) {
+    const auto age = cacheAge(clock);
+    if (!age || *age >= cacheLifetime) {
         return true;
     }
     return !SharedState::disabledAppKeys().contains(std::string(appKey(destination)));
@@ -64,8 +74,7 @@ void refresh(const AuthProvider& auth, bool force, std::stop_token stop,
              const Connection& connection) {
     const Clock& clock = connection.clock ? *connection.clock : SystemClock::shared();
     if (!force) {
-        const auto fetchedAt = SharedState::appsEnabledFetchedAt();
-        if (fetchedAt && clock.now() - *fetchedAt < refreshInterval) {
+        if (const auto age = cacheAge(clock); age && *age < refreshInterval) {
             return;
         }
     }

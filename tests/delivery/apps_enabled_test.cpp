@@ -99,3 +99,15 @@ TEST_F(AppsEnabledTest, ClearingAnnouncesOnlyWhenAppsWereOff) {
     EXPECT_EQ(SharedState::appsEnabledFetchedAt(), std::nullopt);
     EXPECT_TRUE(AppsEnabled::isEnabled(Destination::docket, clock));
 }
+
+TEST_F(AppsEnabledTest, ACacheStampedInTheFutureIsNeitherTrustedNorKeptFromRefreshing) {
+    refresh(false, token);
+    ASSERT_FALSE(AppsEnabled::isEnabled(Destination::docket, clock));
+    // The clock was a year ahead when the cache was filled, and has been put right since.
+    clock.advance(-24h * 365);
+    EXPECT_TRUE(AppsEnabled::isEnabled(Destination::docket, clock));
+    refresh(false, token);
+    EXPECT_EQ(transport.requests().size(), 2u);
+    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), clock.now());
+    EXPECT_FALSE(AppsEnabled::isEnabled(Destination::docket, clock));
+}
