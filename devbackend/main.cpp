@@ -7,6 +7,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <span>
 #include <thread>
@@ -79,12 +81,19 @@ int main(int argc, char** argv) {
     std::printf("listening on %s\n", server->baseURL().c_str());
     std::fflush(stdout);
 
+    std::atomic<bool> finished = false;
     std::thread signalWaiter([&] {
         int received = 0;
         sigwait(&stopSignals, &received);
-        server->stop();
+        // A signal that comes before the listener runs would be lost on it; repeat until it
+        // takes.
+        while (!finished) {
+            server->stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     });
     const bool served = server->run();
+    finished = true;
     // Wakes the waiter when the listener ended on its own.
     pthread_kill(signalWaiter.native_handle(), SIGTERM);
     signalWaiter.join();

@@ -114,5 +114,14 @@ TEST(CommandLineTest, SigtermStopsPromptlyDespiteIdleAndDelayedConnections) {
     EXPECT_EQ(stuck.wait_for(5s), std::future_status::ready);
 }
 
+TEST(CommandLineTest, SigtermRightAfterStartingIsNotLost) {
+    for (int round = 0; round < 5; ++round) {
+        DevBackendProcess backend;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(backend.stop(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    }
+}
+
 } // namespace
 } // namespace tarvo::test
