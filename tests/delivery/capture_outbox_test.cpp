@@ -1,0 +1,492 @@
+#include "account/account_sandbox.hpp"
+
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/delivery/capture_outbox.hpp>
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/atomic_file.hpp>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <deque>
+#include <map>
+#include <thread>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::testing::AccountSandbox;
+using tarvo::testing::ScriptedTransport;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Reply = std::expected<HttpResponse, HttpError>;
+
+class FixedToken final : public AuthProvider {
+public:
+    explicit FixedToken(std::string token) : token_(std::move(token)) {}
+    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
+
+private:
+    std::string token_;
+};
+
+class RecordingSleeper final : public Sleeper {
+public:
+    std::vector<std::chrono::milliseconds> pauses;
+    void sleep(std::chrono::milliseconds duration, std::stop_token) override {
+        pauses.push_back(duration);
+    }
+};
+
+Reply status(int code, std::string body = "") {
+    return HttpResponse{code, {}, std::move(body)};
+}
+
+Reply transportFailure(std::string text) {
+    return std::unexpected(HttpError{HttpError::Kind::transport, std::move(text)});
+}
+
+mode_t modeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
+}
+
+const std::string owner(SharedState::testRunnerOwner);
+
+struct OutboxFixture : testing::Test {
+    AccountSandbox sandbox;
+    fs::path folder = sandbox.folder() / "outbox";
+    const Date t0 = dates::now() - 1h;
+
+    // Replies in order; once they run out, every send is filed.
+    std::deque<Reply> replies;
+    std::function<void(const HttpRequest&)> duringSend;
+    ScriptedTransport transport{[this](const HttpRequest& request, std::stop_token stop) -> Reply {
+        if (stop.stop_requested()) {
+            return std::unexpected(HttpError{HttpError::Kind::cancelled, "cancelled"});
+        }
+        if (duringSend) {
+            duringSend(request);
+        }
+        if (replies.empty()) {
+            return status(200, R"({"id":"entry-1","status":"filed","category":"games"})");
+        }
+        Reply reply = replies.front();
+        replies.pop_front();
+        return reply;
+    }};
+    RecordingSleeper sleeper;
+    FixedToken token{"device-token"};
+    CaptureClient client{token, transport, sleeper};
+
+    void SetUp() override {
+        fs::create_directory(folder);
+        CaptureOutbox::setDirectoryOverride(folder);
+    }
+    void TearDown() override { CaptureOutbox::setDirectoryOverride(std::nullopt); }
+
+    static OutboxItem item(const std::string& title, Date createdAt,
+                           std::optional<std::string> itemOwner = owner) {
+        return OutboxItem::make(CaptureIngestRequest{{.content = "content of " + title}},
+                                "key-" + title, Destination::docket, title, createdAt,
+                                std::move(itemOwner));
+    }
+
+    fs::path fileOf(const OutboxItem& queued) const { return folder / (queued.id + ".json"); }
+
+    std::optional<OutboxItem> onDisk(const OutboxItem& queued) const {
+        const auto text = atomic_file::read(fileOf(queued));
+        if (!text) {
+            return std::nullopt;
+        }
+        const auto decoded = OutboxItem::decode(*text);
+        return decoded ? std::optional(*decoded) : std::nullopt;
+    }
+
+    static std::vector<std::string> pendingTitles() {
+        std::vector<std::string> titles;
+        for (const auto& pendingItem : CaptureOutbox::pending()) {
+            titles.push_back(pendingItem.logTitle);
+        }
+        return titles;
+    }
+
+    std::size_t entriesInFolder() const {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    }
+};
+
+} // namespace
+
+TEST_F(OutboxFixture, EnqueueWritesOnePrivateFileAndEveryListingShowsIt) {
+    const CaptureIngestRequest request{{.destination = Destination::cabinet,
+                                        .category = CabinetCategory::games,
+                                        .content = "Outer Wilds",
+                                        .tags = {"desktop"}}};
+    const Date before = dates::now();
+    ASSERT_TRUE(CaptureOutbox::enqueue(request, "key-1", Destination::cabinet, "Outer Wilds"));
+
+    const auto items = CaptureOutbox::pending();
+    ASSERT_EQ(items.size(), 1u);
+    const OutboxItem& queued = items.front();
+    EXPECT_EQ(queued.request, request);
+    EXPECT_EQ(queued.idempotencyKey, "key-1");
+    EXPECT_EQ(queued.owner, owner);
+    EXPECT_GE(queued.createdAt, before);
+    EXPECT_FALSE(queued.attempts);
+    EXPECT_EQ(modeOf(fileOf(queued)), 0600u);
+    EXPECT_EQ(entriesInFolder(), 1u);
+
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
+    EXPECT_EQ(CaptureOutbox::stalledCount(), 0u);
+    EXPECT_EQ(CaptureOutbox::queued(),
+              (std::vector<CaptureOutbox::QueuedRow>{
+                  {"Outer Wilds", Destination::cabinet, queued.createdAt, std::nullopt}}));
+    const auto summary = CaptureOutbox::summary();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->oldest, queued.createdAt);
+    EXPECT_FALSE(summary->lastError);
+    EXPECT_EQ(summary->attempts, 0);
+}
+
+TEST_F(OutboxFixture, WithoutOverrideTheFolderIsAPrivateOutboxInTheAppGroupContainer) {
+    CaptureOutbox::setDirectoryOverride(std::nullopt);
+    const fs::path expected =
+        fs::path(std::getenv("XDG_DATA_HOME")) / CaptureConfig::appGroupID() / "Outbox";
+    EXPECT_EQ(CaptureOutbox::directory(), expected);
+    EXPECT_EQ(modeOf(expected), 0700u);
+    EXPECT_EQ(modeOf(expected.parent_path()), 0700u);
+
+    fs::permissions(expected,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("a", t0)));
+    EXPECT_EQ(modeOf(expected), 0700u);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
+
+    // An override is used as given and never created.
+    CaptureOutbox::setDirectoryOverride(sandbox.folder() / "missing");
+    EXPECT_FALSE(CaptureOutbox::enqueue(item("b", t0)));
+    EXPECT_FALSE(fs::exists(sandbox.folder() / "missing"));
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+}
+
+TEST_F(OutboxFixture, EnqueueSaysFalseWhenTheItemIsNotOnDisk) {
+    OutboxItem escaping = item("escaping", t0);
+    escaping.id = "../escaped";
+    EXPECT_FALSE(CaptureOutbox::enqueue(escaping));
+    escaping.id = "a/b";
+    EXPECT_FALSE(CaptureOutbox::enqueue(escaping));
+    EXPECT_FALSE(fs::exists(sandbox.folder() / "escaped.json"));
+
+    CaptureIngestRequest unencodable{{.content = "voice memo"}};
+    unencodable.audioDurationSeconds = std::nan("");
+    EXPECT_FALSE(CaptureOutbox::enqueue(unencodable, "k", Destination::stash, "memo"));
+
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access(folder.c_str(), W_OK) != 0) { // root writes anyway
+        EXPECT_FALSE(CaptureOutbox::enqueue(item("read-only", t0)));
+    }
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(entriesInFolder(), 0u);
+}
+
+TEST_F(OutboxFixture, ListingsHoldTheOwnersItemsOldestFirst) {
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("newest", t0 + 3s)));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("device", t0 + 2s, std::nullopt)));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("someone else", t0 + 1s, "another-user")));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("oldest", t0)));
+    EXPECT_EQ(pendingTitles(), (std::vector<std::string>{"oldest", "device", "newest"}));
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 3u);
+    EXPECT_EQ(CaptureOutbox::queued().size(), 3u);
+
+    // Equal times keep the order of the file names.
+    OutboxItem second = item("second", t0 - 1s);
+    OutboxItem first = item("first", t0 - 1s);
+    first.id = "00000000-0000-4000-8000-000000000000";
+    second.id = "FFFFFFFF-0000-4000-8000-000000000000";
+    ASSERT_TRUE(CaptureOutbox::enqueue(second));
+    ASSERT_TRUE(CaptureOutbox::enqueue(first));
+    EXPECT_EQ(pendingTitles().front(), "first");
+    EXPECT_EQ(pendingTitles().at(1), "second");
+}
+
+TEST_F(OutboxFixture, TheCapKeepsTheNewest200ItemsOfTheOwner) {
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(CaptureOutbox::enqueue(item("other " + std::to_string(i), t0 - 1h, "u2")));
+    }
+    for (int i = 0; i < 201; ++i) {
+        ASSERT_TRUE(CaptureOutbox::enqueue(item(std::to_string(i), t0 + std::chrono::seconds(i))));
+    }
+    const auto titles = pendingTitles();
+    ASSERT_EQ(titles.size(), 200u);
+    EXPECT_EQ(titles.front(), "1");
+    EXPECT_EQ(titles.back(), "200");
+    EXPECT_EQ(entriesInFolder(), 203u); // another owner's items are not counted or pushed out
+}
+
+TEST_F(OutboxFixture, ForeignFilesAreIgnoredAndOnlyAbandonedTemporariesRemoved) {
+    const OutboxItem good = item("good", t0);
+    ASSERT_TRUE(CaptureOutbox::enqueue(good));
+    OutboxItem unsafe = item("unsafe", t0);
+    unsafe.id = "../x";
+    const fs::path corrupt = folder / "corrupt.json";
+    const fs::path other = folder / "notes.txt";
+    const fs::path unsafeFile = folder / "unsafe.json";
+    const fs::path freshTemporary = folder / ("." + good.id + ".json.Ab12Cd");
+    const fs::path oldTemporary = folder / ".0F5B1D52.json.Zz99Yy";
+    ASSERT_TRUE(atomic_file::write(corrupt, "{\"id\": \"half"));
+    ASSERT_TRUE(atomic_file::write(other, *good.encoded()));
+    ASSERT_TRUE(atomic_file::write(unsafeFile, *unsafe.encoded()));
+    ASSERT_TRUE(atomic_file::write(freshTemporary, *good.encoded()));
+    ASSERT_TRUE(atomic_file::write(oldTemporary, "{\"id\""));
+    fs::last_write_time(oldTemporary, fs::file_time_type::clock::now() - 2min);
+
+    EXPECT_EQ(pendingTitles(), std::vector<std::string>{"good"});
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
+    EXPECT_TRUE(fs::exists(corrupt));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(unsafeFile));
+    EXPECT_TRUE(fs::exists(freshTemporary)); // may be a write still running elsewhere
+    EXPECT_FALSE(fs::exists(oldTemporary));
+}
+
+TEST_F(OutboxFixture, TheSummaryNamesTheNewestErrorAndTheOldestItem) {
+    EXPECT_FALSE(CaptureOutbox::summary());
+
+    OutboxItem older = item("older", t0);
+    older.lastError = CaptureOutbox::reason(500);
+    older.attempts = 3;
+    ASSERT_TRUE(CaptureOutbox::enqueue(older));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("newer", t0 + 1min)));
+    auto summary = CaptureOutbox::summary();
+    ASSERT_TRUE(summary);
+    const Date oldest = onDisk(older)->createdAt;
+    EXPECT_EQ(*summary, (CaptureOutbox::Summary{oldest, "server 500", 3}));
+
+    OutboxItem middle = item("middle", t0 + 30s);
+    middle.lastError = CaptureOutbox::reason(429);
+    ASSERT_TRUE(CaptureOutbox::enqueue(middle));
+    summary = CaptureOutbox::summary();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(*summary, (CaptureOutbox::Summary{oldest, "rate limited (429)", 0}));
+}
+
+TEST_F(OutboxFixture, TheLegacyListMovesIntoFilesAndStaysUntilEveryItemIsWritten) {
+    const Preferences store = CaptureConfig::appGroupPreferences();
+    const OutboxItem first = item("first", t0);
+    OutboxItem unsafe = item("unsafe", t0 + 1s);
+    unsafe.id = "nested/item";
+    const std::string withUnsafe = "[" + *first.encoded() + "," + *unsafe.encoded() + "]";
+    ASSERT_TRUE(store.set(CaptureOutbox::legacyPreferencesKey, withUnsafe));
+    EXPECT_EQ(pendingTitles(), std::vector<std::string>{"first"});
+    EXPECT_TRUE(store.value(CaptureOutbox::legacyPreferencesKey));
+    EXPECT_EQ(entriesInFolder(), 1u);
+
+    // Stored as bytes, with an element that cannot be decoded at all: the good ones move and
+    // the key goes.
+    const OutboxItem second = item("second", t0 + 2s);
+    const std::string list = "[" + *second.encoded() + ",{\"id\":7}]";
+    ASSERT_TRUE(
+        store.set(CaptureOutbox::legacyPreferencesKey, PreferenceBytes(list.begin(), list.end())));
+    EXPECT_EQ(pendingTitles(), (std::vector<std::string>{"first", "second"}));
+    EXPECT_FALSE(store.value(CaptureOutbox::legacyPreferencesKey));
+    EXPECT_EQ(onDisk(second), second);
+
+    for (const std::string junk : {"not json", "[]", "{\"id\":\"x\"}"}) {
+        ASSERT_TRUE(store.set(CaptureOutbox::legacyPreferencesKey, junk));
+        EXPECT_EQ(CaptureOutbox::pendingCount(), 2u);
+        EXPECT_FALSE(store.value(CaptureOutbox::legacyPreferencesKey)) << junk;
+    }
+}
+
+TEST_F(OutboxFixture, FlushDeliversOldestFirstWithTheStoredKeysAndLogsEachDelivery) {
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("second", t0 + 1s)));
+    OutboxItem first = item("first", t0);
+    first.logDestination = Destination::cabinet;
+    ASSERT_TRUE(CaptureOutbox::enqueue(first));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("not mine", t0, "another-user")));
+
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 2);
+    const auto requests = transport.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].headers.back(),
+              (std::pair<std::string, std::string>{"Idempotency-Key", "key-first"}));
+    EXPECT_EQ(requests[1].headers.back(),
+              (std::pair<std::string, std::string>{"Idempotency-Key", "key-second"}));
+    EXPECT_EQ(requests[0].body, *first.request.encoded());
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+    EXPECT_EQ(entriesInFolder(), 2u); // the other owner's item and the flush lock
+
+    const auto recents = SharedState::recent();
+    ASSERT_EQ(recents.size(), 2u);
+    EXPECT_EQ(recents[1].title, "first");
+    EXPECT_EQ(recents[1].destination, Destination::cabinet);
+    EXPECT_EQ(recents[1].entryID, "entry-1");
+    EXPECT_EQ(recents[1].category, "games");
+    EXPECT_EQ(recents[1].owner, owner);
+    EXPECT_FALSE(recents[1].recordingID);
+    EXPECT_EQ(recents[0].title, "second");
+}
+
+TEST_F(OutboxFixture, RefusalsDeleteAndOtherFailuresCountUpWithTheirReason) {
+    const OutboxItem refused = item("refused", t0);
+    const OutboxItem busy = item("busy", t0 + 1s);
+    ASSERT_TRUE(CaptureOutbox::enqueue(refused));
+    ASSERT_TRUE(CaptureOutbox::enqueue(busy));
+    replies = {status(422), status(503), status(503), status(503)};
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    EXPECT_EQ(transport.requests().size(), 4u);
+    EXPECT_EQ(sleeper.pauses, (std::vector<std::chrono::milliseconds>{700ms, 1400ms}));
+    EXPECT_FALSE(fs::exists(fileOf(refused)));
+    auto kept = onDisk(busy);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->lastError, "server 503");
+    EXPECT_EQ(kept->attempts, 1);
+    EXPECT_EQ(kept->request, busy.request);
+    EXPECT_EQ(kept->idempotencyKey, busy.idempotencyKey);
+
+    const std::vector<std::pair<Reply, std::string>> failures{
+        {status(401), "not authorised (401) — sign in again to set this device up"},
+        {status(403), "refused (403) — this device's token can't write here"},
+        {status(429), "rate limited (429)"},
+        {transportFailure("Failed to connect to 127.0.0.1 port 9: Connection refused"),
+         "0 Failed to connect to 127.0.0.1 port 9: Connection refused"},
+    };
+    std::int64_t attempts = 1;
+    for (const auto& [reply, reason] : failures) {
+        replies = {reply, reply, reply};
+        EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+        kept = onDisk(busy);
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->lastError, reason);
+        EXPECT_EQ(kept->attempts, ++attempts);
+    }
+
+    for (const int code : {400, 413}) {
+        const OutboxItem dropped = item("dropped", t0);
+        ASSERT_TRUE(CaptureOutbox::enqueue(dropped));
+        replies = {status(code), status(503), status(503), status(503)};
+        CaptureOutbox::flush(client, false, std::nullopt);
+        EXPECT_FALSE(fs::exists(fileOf(dropped))) << code;
+    }
+
+    FixedToken blank(" \n");
+    CaptureClient withoutToken(blank, transport, sleeper);
+    const auto sent = transport.requests().size();
+    EXPECT_EQ(CaptureOutbox::flush(withoutToken, false, std::nullopt), 0);
+    EXPECT_EQ(transport.requests().size(), sent);
+    EXPECT_EQ(onDisk(busy)->lastError, "1 No capture token — add it in the tarvo app first.");
+}
+
+TEST_F(OutboxFixture, StalledItemsWaitForAForcedFlush) {
+    OutboxItem stalled = item("stalled", t0);
+    stalled.attempts = CaptureOutbox::stallAttempts;
+    stalled.lastError = "server 502";
+    OutboxItem almost = item("almost", t0 + 1s);
+    almost.attempts = CaptureOutbox::stallAttempts - 1;
+    ASSERT_TRUE(CaptureOutbox::enqueue(stalled));
+    ASSERT_TRUE(CaptureOutbox::enqueue(almost));
+    EXPECT_EQ(CaptureOutbox::stalledCount(), 1u);
+
+    replies = {status(500), status(500), status(500)};
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    EXPECT_EQ(transport.requests().size(), 3u);
+    EXPECT_EQ(CaptureOutbox::stalledCount(), 2u);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 2u);
+
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    EXPECT_EQ(transport.requests().size(), 3u);
+    EXPECT_EQ(CaptureOutbox::flush(client, true, std::nullopt), 2);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+}
+
+TEST_F(OutboxFixture, DeadlinesAndStopsEndThePassWithoutCountingAFailure) {
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("a", t0)));
+    ASSERT_TRUE(CaptureOutbox::enqueue(item("b", t0 + 1s)));
+    EXPECT_EQ(CaptureOutbox::flush(client, true, dates::now() - 1s), 0);
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_EQ(CaptureOutbox::flush(client, true, std::nullopt, stopped.get_token()), 0);
+    EXPECT_TRUE(transport.requests().empty());
+
+    // Stopped while the first item is on its way: the pass ends and the item keeps its record.
+    std::stop_source source;
+    duringSend = [&](const HttpRequest&) {
+        source.request_stop();
+    };
+    replies = {transportFailure("cancelled")};
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt, source.get_token()), 0);
+    EXPECT_EQ(transport.requests().size(), 3u); // the first, then two turned away at once
+    for (const auto& queued : CaptureOutbox::pending()) {
+        EXPECT_FALSE(queued.attempts) << queued.logTitle;
+    }
+
+    // A deadline reached during the first send leaves the second for the next pass.
+    duringSend = [](const HttpRequest&) {
+        std::this_thread::sleep_for(30ms);
+    };
+    EXPECT_EQ(CaptureOutbox::flush(client, false, dates::now() + 20ms), 1);
+    EXPECT_EQ(pendingTitles(), std::vector<std::string>{"b"});
+}
+
+TEST_F(OutboxFixture, AFailureIsWrittenOntoTheFileAsItIsNowAndNeverRevivesIt) {
+    const OutboxItem changed = item("changed", t0);
+    const OutboxItem removed = item("removed", t0 + 1s);
+    ASSERT_TRUE(CaptureOutbox::enqueue(changed));
+    ASSERT_TRUE(CaptureOutbox::enqueue(removed));
+    duringSend = [&](const HttpRequest& request) {
+        if (request.body.find("content of changed") != std::string::npos) {
+            OutboxItem edited = changed;
+            edited.attempts = 5;
+            edited.logTitle = "edited meanwhile";
+            ASSERT_TRUE(atomic_file::write(fileOf(changed), *edited.encoded()));
+        } else {
+            fs::remove(fileOf(removed));
+        }
+    };
+    replies = {status(429), status(429)};
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    const auto kept = onDisk(changed);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->logTitle, "edited meanwhile");
+    EXPECT_EQ(kept->attempts, 6);
+    EXPECT_FALSE(fs::exists(fileOf(removed)));
+}
+
+TEST_F(OutboxFixture, OverlappingFlushesTakeTurnsAndSendEachItemOnce) {
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(CaptureOutbox::enqueue(item(std::to_string(i), t0 + std::chrono::seconds(i))));
+    }
+    ScriptedTransport slow([](const HttpRequest&, std::stop_token) -> Reply {
+        std::this_thread::sleep_for(5ms);
+        return status(200, "{}");
+    });
+    const CaptureClient slowClient(token, slow, sleeper);
+    int first = 0;
+    int second = 0;
+    {
+        std::jthread a([&] { first = CaptureOutbox::flush(slowClient, false, std::nullopt); });
+        std::jthread b([&] { second = CaptureOutbox::flush(slowClient, false, std::nullopt); });
+    }
+    EXPECT_EQ(first + second, 12);
+    std::map<std::string, int> sends;
+    for (const auto& request : slow.requests()) {
+        ++sends[request.headers.back().second];
+    }
+    EXPECT_EQ(sends.size(), 12u);
+    for (const auto& [key, count] : sends) {
+        EXPECT_EQ(count, 1) << key;
+    }
+}
+
+TEST(CaptureOutboxWords, DispositionAndReasonOfUnlistedStatuses) {
+    EXPECT_EQ(CaptureOutbox::reason(0), "server 0");
+    EXPECT_EQ(CaptureOutbox::reason(404), "server 404");
+    EXPECT_EQ(CaptureOutbox::disposition(404), CaptureOutbox::Disposition::retry);
+    EXPECT_EQ(CaptureOutbox::disposition(0), CaptureOutbox::Disposition::retry);
+    EXPECT_EQ(CaptureOutbox::disposition(413), CaptureOutbox::Disposition::drop);
+}

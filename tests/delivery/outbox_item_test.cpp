@@ -1,0 +1,142 @@
+#include <capturekit/delivery/idempotency_key.hpp>
+#include <capturekit/delivery/outbox_item.hpp>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+
+namespace {
+
+OutboxItem fullItem() {
+    CaptureIngestRequest request{{.destination = Destination::docket,
+                                  .title = "Quote \" and brace } and [ in a title",
+                                  .content = "line one\nline \\ two \"quoted\" {not json} \u00e9",
+                                  .tags = {"desktop", "{", "]"},
+                                  .screenshot = "data:image/jpeg;base64,/9j/4AAQSkZJRgABAQ=="}};
+    return OutboxItem{.id = "0F5B1D52-3D7E-4A44-9C1E-5F1C2B8A9D01",
+                      .request = std::move(request),
+                      .idempotencyKey = "key-1",
+                      .logDestination = Destination::bloom,
+                      .logTitle = "A \"title\" ending in a backslash \\",
+                      .createdAt = dates::referenceDate + 86400s + 500ms,
+                      .lastError = "server 503",
+                      .attempts = 3,
+                      .owner = "user-1"};
+}
+
+OutboxItem withoutRequest(OutboxItem item) {
+    item.request = CaptureIngestRequest{};
+    return item;
+}
+
+} // namespace
+
+TEST(OutboxItemCoding, WritesTheKeysInFieldOrderAndReadsEveryFieldBack) {
+    const OutboxItem item = fullItem();
+    const auto text = item.encoded();
+    ASSERT_TRUE(text);
+    const auto object = json::parseOrdered(*text);
+    ASSERT_TRUE(object);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : object->items()) {
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"id", "request", "idempotencyKey", "logDestination",
+                                              "logTitle", "createdAt", "lastError", "attempts",
+                                              "owner"}));
+    EXPECT_EQ((*object)["logDestination"], "bloom");
+    EXPECT_DOUBLE_EQ((*object)["createdAt"].get<double>(), 86400.5);
+    EXPECT_EQ((*object)["request"]["destination"], "docket");
+    EXPECT_EQ(OutboxItem::decode(*text), item);
+
+    OutboxItem fresh = OutboxItem::make(item.request, "key-2", Destination::stash, "t",
+                                        item.createdAt, std::nullopt);
+    const auto freshText = fresh.encoded();
+    ASSERT_TRUE(freshText);
+    EXPECT_EQ(freshText->find("lastError"), std::string::npos);
+    EXPECT_EQ(freshText->find("attempts"), std::string::npos);
+    EXPECT_EQ(freshText->find("owner"), std::string::npos);
+    EXPECT_NE(fresh.id, OutboxItem::make(item.request, "key-2", Destination::stash, "t",
+                                         item.createdAt, std::nullopt)
+                            .id);
+    EXPECT_EQ(OutboxItem::decode(*freshText), fresh);
+}
+
+TEST(OutboxItemCoding, TheSkippingReaderGivesEveryFieldButTheRequest) {
+    const OutboxItem item = fullItem();
+    const auto compact = item.encoded();
+    ASSERT_TRUE(compact);
+    EXPECT_EQ(OutboxItem::decodeSkippingRequest(*compact), withoutRequest(item));
+
+    const auto spaced = item.toJson()->dump(4);
+    EXPECT_EQ(OutboxItem::decodeSkippingRequest(spaced), withoutRequest(item));
+
+    // Escaped key names and members in another order are read as the full decoder reads them.
+    const std::string reordered =
+        R"({"owner":"u","lo\u0067Title":"t","request":{"content":"x","tags":[]},"createdAt":1,)"
+        R"("logDestination":"stash","idempotencyKey":"k","id":"i"})";
+    const auto full = OutboxItem::decode(reordered);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(OutboxItem::decodeSkippingRequest(reordered), withoutRequest(*full));
+}
+
+TEST(OutboxItemCoding, TheSkippingReaderRefusesWhatIsNotACompleteItem) {
+    const auto text = fullItem().encoded();
+    ASSERT_TRUE(text);
+    // Every truncation, as an interrupted write would leave it.
+    for (std::size_t length = 0; length < text->size(); ++length) {
+        const std::string_view cut(text->data(), length);
+        EXPECT_FALSE(OutboxItem::decodeSkippingRequest(cut)) << "length " << length;
+        EXPECT_FALSE(OutboxItem::decode(cut)) << "length " << length;
+    }
+    const std::string rest = R"("idempotencyKey":"k","logDestination":"stash","logTitle":"t",)"
+                             R"("createdAt":1})";
+    for (const std::string& broken : {
+             R"({"id":"i",)" + rest,                                     // no request
+             R"({"id":"i","request":null,)" + rest,                      // request null
+             R"({"id":"i","request":["content"],)" + rest,               // not an object
+             R"({"id":"i","request":{"content":"x","tags":[}},)" + rest, // brackets crossed
+             R"({"id":"i","request":{"content":"x\"},)" + rest,          // string never ends
+             R"({"id":"i","request":{},"attempts":"3",)" + rest, // attempts of the wrong type
+             std::string(R"({"id":"i","request":{},"idempotencyKey":"k","logDestination":"moon",)"
+                         R"("logTitle":"t","createdAt":1})"),
+             R"({"id":"i","request":{},)" + rest + " x", // trailing garbage
+             std::string(R"({"id":"i","request":{}})"),  // fields missing
+         }) {
+        EXPECT_FALSE(OutboxItem::decodeSkippingRequest(broken)) << broken;
+    }
+}
+
+TEST(OutboxItemCoding, IDsThatCouldLeaveTheFolderAreUnsafe) {
+    EXPECT_TRUE(OutboxItem::isSafeID("0F5B1D52-3D7E-4A44-9C1E-5F1C2B8A9D01"));
+    EXPECT_TRUE(OutboxItem::isSafeID("a.b"));
+    for (const std::string_view id :
+         {std::string_view(""), std::string_view(".."), std::string_view("../x"),
+          std::string_view("a/b"), std::string_view("a..b"), std::string_view("/etc/passwd"),
+          std::string_view("a\0b", 3)}) {
+        EXPECT_FALSE(OutboxItem::isSafeID(id)) << id;
+    }
+}
+
+TEST(IdempotencyKeyTest, SelectionKeysHashTheTextAndChangeWithTheBucket) {
+    const Date epoch{};
+    const std::string before = IdempotencyKey::selection("abc", epoch + 19min + 59s, 600);
+    const std::string after = IdempotencyKey::selection("abc", epoch + 20min, 600);
+    EXPECT_EQ(before, "selection-ba7816bf8f01cfea414140de5dae2223-1");
+    EXPECT_EQ(after, "selection-ba7816bf8f01cfea414140de5dae2223-2");
+    EXPECT_EQ(IdempotencyKey::selection("abc", epoch + 10min + 999ms, 600), before);
+    EXPECT_NE(IdempotencyKey::selection("abd", epoch + 19min, 600), before);
+    // UTF-8 bytes are hashed: SHA-256 of "é" (c3 a9).
+    EXPECT_EQ(IdempotencyKey::selection("\u00e9", epoch, 600),
+              "selection-4a99557e4033c3539de2eb65472017ca-0");
+    // Before 1970 the bucket is truncated toward zero, not floored.
+    EXPECT_EQ(IdempotencyKey::selection("abc", epoch - 599s, 600),
+              "selection-ba7816bf8f01cfea414140de5dae2223-0");
+    EXPECT_EQ(IdempotencyKey::selection("abc", epoch - 600s, 600),
+              "selection-ba7816bf8f01cfea414140de5dae2223--1");
+    EXPECT_EQ(IdempotencyKey::selection("abc", epoch + 5s, 0),
+              "selection-ba7816bf8f01cfea414140de5dae2223-5");
+}
