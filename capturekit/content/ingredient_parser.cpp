@@ -211,7 +211,8 @@ RecipeIngredient parse(std::string_view line) {
         }
     }
     if (ingredient.quantity && next < remaining.size()) {
-        if ((ingredient.unit = unit(remaining[next]))) {
+        if (auto known = unit(remaining[next])) {
+            ingredient.unit = std::move(known);
             ++next;
         }
     }
