@@ -12,7 +12,7 @@ DevBackendEnvironment::DevBackendEnvironment(std::vector<std::string> arguments)
 
 DevBackendEnvironment* DevBackendEnvironment::install(std::vector<std::string> arguments) {
     instance_ = new DevBackendEnvironment(std::move(arguments));
-    testing::AddGlobalTestEnvironment(instance_); // GoogleTest owns it from here
+    ::testing::AddGlobalTestEnvironment(instance_); // GoogleTest owns it from here
     return instance_;
 }
 

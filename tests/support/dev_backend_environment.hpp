@@ -16,7 +16,7 @@
 
 namespace tarvo::test {
 
-class DevBackendEnvironment final : public testing::Environment {
+class DevBackendEnvironment final : public ::testing::Environment {
 public:
     // Registers the environment with GoogleTest; call from a static initializer.
     static DevBackendEnvironment* install(std::vector<std::string> arguments = {});
