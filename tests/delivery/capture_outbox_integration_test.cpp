@@ -1,0 +1,258 @@
+// The outbox against the dev backend over real HTTP: faults, refusals and stalls.
+
+#include "account/account_sandbox.hpp"
+#include "devbackend/backend_client.hpp"
+#include "support/dev_backend_environment.hpp"
+
+#include <capturekit/delivery/capture_outbox.hpp>
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/text.hpp>
+#include <capturekit/platform/uuid.hpp>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <set>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::test::BackendClient;
+using tarvo::test::DevBackendEnvironment;
+
+namespace {
+
+auto* const environment = DevBackendEnvironment::install();
+
+constexpr std::string_view ingestPath = "/functions/v1/capture-ingest";
+
+class StoredToken final : public AuthProvider {
+public:
+    explicit StoredToken(std::string token) : token_(std::move(token)) {}
+    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
+
+private:
+    std::string token_;
+};
+
+// The shared session with a short timeout, so that a delayed reply counts as a transport failure
+// without waiting half a minute.
+class ShortTimeoutSession final : public HttpTransport {
+public:
+    explicit ShortTimeoutSession(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+    std::expected<HttpResponse, HttpError> perform(const HttpRequest& request,
+                                                   std::stop_token stop) override {
+        HttpRequest shortened = request;
+        shortened.timeout = timeout_;
+        return HttpSession::shared().perform(shortened, stop);
+    }
+
+private:
+    std::chrono::milliseconds timeout_;
+};
+
+class RecordingSleeper final : public Sleeper {
+public:
+    std::vector<std::chrono::milliseconds> pauses;
+    void sleep(std::chrono::milliseconds duration, std::stop_token) override {
+        pauses.push_back(duration);
+    }
+};
+
+struct OutboxAgainstBackend : testing::Test {
+    tarvo::testing::AccountSandbox sandbox;
+    BackendClient backend{DevBackendEnvironment::backend()};
+    tarvo::test::Account account = backend.newAccount();
+    StoredToken token{account.deviceToken};
+    ShortTimeoutSession session{250ms};
+    RecordingSleeper sleeper;
+    CaptureClient client{token, session, sleeper};
+    const std::string keyPrefix = makeUUIDString() + "-";
+
+    void SetUp() override {
+        std::filesystem::create_directory(sandbox.folder() / "outbox");
+        CaptureOutbox::setDirectoryOverride(sandbox.folder() / "outbox");
+    }
+    void TearDown() override {
+        backend.send("DELETE", "/__dev/faults");
+        CaptureOutbox::setDirectoryOverride(std::nullopt);
+    }
+
+    // Calls carrying this test's keys: a delayed call of an earlier test may still be logged.
+    std::size_t ingestCalls() {
+        std::size_t count = 0;
+        for (const auto& call : backend.requests(std::string(ingestPath))) {
+            for (const auto& [name, value] : call["headers"].items()) {
+                const bool isKey = text::lowercased(name) == "idempotency-key";
+                count += isKey && value.get<std::string>().starts_with(keyPrefix) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    void fail(int status, int count) {
+        backend.addFault({{"path", ingestPath}, {"count", count}, {"status", status}});
+    }
+
+    bool queue(const std::string& text, const std::string& key) const {
+        const CaptureIngestRequest request{
+            {.destination = Destination::stash, .content = text, .tags = {"desktop"}}};
+        return CaptureOutbox::enqueue(request, keyPrefix + key, Destination::stash, text);
+    }
+
+    static std::optional<OutboxItem> only() {
+        const auto items = CaptureOutbox::pending();
+        return items.size() == 1 ? std::optional(items.front()) : std::nullopt;
+    }
+};
+
+} // namespace
+
+TEST_F(OutboxAgainstBackend, AHundredCapturesThroughAThirdOfFailedCallsArriveExactlyOnce) {
+    constexpr int captures = 100;
+    for (int i = 0; i < captures; ++i) {
+        ASSERT_TRUE(queue("capture " + std::to_string(i), "fault-key-" + std::to_string(i)));
+    }
+    // Before the capture is handled: 503s, then dropped connections, then replies slower than
+    // the client waits. After it is handled (filed, reply lost): drops, then slow replies.
+    const std::string path(ingestPath);
+    backend.addFault(
+        {{"path", path}, {"count", 40}, {"probability", 0.2}, {"seed", 11}, {"status", 503}});
+    backend.addFault(
+        {{"path", path}, {"count", 40}, {"probability", 0.2}, {"seed", 12}, {"drop", true}});
+    backend.addFault({{"path", path},
+                      {"unlimited", true},
+                      {"probability", 0.2},
+                      {"seed", 13},
+                      {"delay_ms", 600}});
+    backend.addFault({{"path", path},
+                      {"phase", "after"},
+                      {"count", 60},
+                      {"probability", 0.15},
+                      {"seed", 14},
+                      {"drop", true}});
+    backend.addFault({{"path", path},
+                      {"phase", "after"},
+                      {"unlimited", true},
+                      {"probability", 0.15},
+                      {"seed", 15},
+                      {"delay_ms", 600}});
+    backend.send("DELETE", "/__dev/requests");
+
+    int flushes = 0;
+    int delivered = 0;
+    while (CaptureOutbox::pendingCount() > 0 && flushes < 30) {
+        delivered += CaptureOutbox::flush(client, false, std::nullopt);
+        ++flushes;
+    }
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+    EXPECT_EQ(delivered, captures);
+
+    const auto entries = backend.entries(account.session.userID);
+    std::multiset<std::string> contents;
+    std::set<std::string> keys;
+    for (const auto& entry : entries) {
+        contents.insert(entry["body"].value("content", std::string()));
+        keys.insert(entry.value("idempotency_key", std::string()));
+    }
+    EXPECT_EQ(keys.size(), static_cast<std::size_t>(captures));
+    EXPECT_EQ(entries.size(), static_cast<std::size_t>(captures));
+    for (int i = 0; i < captures; ++i) {
+        EXPECT_EQ(contents.count("capture " + std::to_string(i)), 1u) << i;
+    }
+
+    const auto calls = backend.requests(path);
+    std::map<std::string, int> outcomes;
+    for (const auto& call : calls) {
+        const auto status = call.value("status", 0);
+        ++outcomes[call.value("outcome", std::string("?")) + " " + std::to_string(status)];
+    }
+    std::cout << "[ faults   ] " << calls.size() << " ingest calls in " << flushes
+              << " flushes for " << captures << " captures;";
+    for (const auto& [outcome, count] : outcomes) {
+        std::cout << " " << outcome << ": " << count << ";";
+    }
+    std::cout << "\n[ faults   ] unlimited rules, fired/matched:";
+    for (const auto& fault : backend.send("GET", "/__dev/faults").json()) {
+        std::cout << " " << fault.value("phase", std::string()) << " delay "
+                  << fault.value("fired", 0) << "/" << fault.value("matched", 0) << ";";
+    }
+    std::cout << "\n";
+}
+
+TEST_F(OutboxAgainstBackend, RefusalsDeleteTheItemAndOtherFailuresKeepItWithTheirReason) {
+    CaptureIngestRequest unknownDestination{{.content = "to nowhere"}};
+    unknownDestination.destination = "nowhere";
+    ASSERT_TRUE(CaptureOutbox::enqueue(unknownDestination, keyPrefix + "refusal-422",
+                                       Destination::stash, "x"));
+    auto before = ingestCalls();
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    EXPECT_EQ(ingestCalls() - before, 1u);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+
+    for (const int status : {400, 413}) {
+        ASSERT_TRUE(queue("refused", "refusal-" + std::to_string(status)));
+        fail(status, 1);
+        EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+        EXPECT_EQ(CaptureOutbox::pendingCount(), 0u) << status;
+    }
+
+    ASSERT_TRUE(queue("kept", "kept-key"));
+    StoredToken unregistered("vlt_never-registered");
+    before = ingestCalls();
+    EXPECT_EQ(
+        CaptureOutbox::flush(CaptureClient(unregistered, session, sleeper), false, std::nullopt),
+        0);
+    EXPECT_EQ(ingestCalls() - before, 1u);
+    auto kept = only();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->lastError, "not authorised (401) — sign in again to set this device up");
+    EXPECT_EQ(kept->attempts, 1);
+
+    fail(403, 1);
+    CaptureOutbox::flush(client, false, std::nullopt);
+    fail(429, 1);
+    CaptureOutbox::flush(client, false, std::nullopt);
+    kept = only();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->lastError, "rate limited (429)");
+    EXPECT_EQ(kept->attempts, 3);
+
+    // Each server error costs three requests with pauses of 0.7 s and 1.4 s.
+    sleeper.pauses.clear();
+    before = ingestCalls();
+    fail(503, 3);
+    CaptureOutbox::flush(client, false, std::nullopt);
+    EXPECT_EQ(ingestCalls() - before, 3u);
+    EXPECT_EQ(sleeper.pauses, (std::vector<std::chrono::milliseconds>{700ms, 1400ms}));
+    kept = only();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->lastError, "server 503");
+    EXPECT_EQ(kept->attempts, 4);
+    EXPECT_EQ(kept->idempotencyKey, keyPrefix + "kept-key");
+    EXPECT_EQ(backend.entries(account.session.userID).size(), 0u);
+}
+
+TEST_F(OutboxAgainstBackend, EightFailuresStallAnItemUntilAForcedFlushDeliversIt) {
+    ASSERT_TRUE(queue("stubborn", "stall-key"));
+    for (int round = 1; round <= CaptureOutbox::stallAttempts; ++round) {
+        fail(round % 2 == 0 ? 502 : 500, CaptureClient::maxAttempts);
+        EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    }
+    EXPECT_EQ(CaptureOutbox::stalledCount(), 1u);
+    EXPECT_EQ(only()->lastError, "server 502");
+
+    const auto before = ingestCalls();
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
+    EXPECT_EQ(ingestCalls(), before);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
+
+    EXPECT_EQ(CaptureOutbox::flush(client, true, std::nullopt), 1);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+    const auto entries = backend.entries(account.session.userID);
+    ASSERT_EQ(entries.size(), 1u);
+    const auto recents = SharedState::recent();
+    ASSERT_FALSE(recents.empty());
+    EXPECT_EQ(recents.front().title, "stubborn");
+    EXPECT_EQ(recents.front().entryID, entries[0]["id"].get<std::string>());
+}
