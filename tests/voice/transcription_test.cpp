@@ -97,17 +97,3 @@ TEST(CloudTranscriptionTest, DecodeGivesATrimmedTranscriptOrAReason) {
             << unreadable;
     }
 }
-
-TEST(TranscriptionVocabularyTest, StoredValuesReadBackAndEnginesNameThemselves) {
-    for (const auto engine : allCases<TranscriptionEngine>()) {
-        EXPECT_EQ(fromRawValue<TranscriptionEngine>(rawValue(engine)), engine);
-    }
-    for (const auto retention : allCases<AudioRetention>()) {
-        EXPECT_EQ(fromRawValue<AudioRetention>(rawValue(retention)), retention);
-    }
-    EXPECT_EQ(wireName(TranscriptionEngine::onDeviceThenCloud), "on-device+whisper");
-    EXPECT_EQ(title(TranscriptionEngine::onDeviceThenCloud), "On device, upgrade on Wi-Fi");
-    EXPECT_EQ(title(AudioRetention::off), "Don't keep");
-    EXPECT_FALSE(usesCloud(TranscriptionEngine::onDevice));
-    EXPECT_TRUE(usesCloud(TranscriptionEngine::onDeviceThenCloud));
-}
