@@ -308,26 +308,29 @@ int flush(const CaptureClient& client, bool force, std::optional<Date> deadline,
         return 0;
     }
     int delivered = 0;
-    for (const StoredItem& stored : ownedItems(Depth::whole)) {
+    // The list is read without the requests; each request is read just before it is sent, so a
+    // pass over large items holds one of them in memory at a time.
+    for (const StoredItem& listed : ownedItems(Depth::withoutRequest)) {
         if (stop.stop_requested() || (deadline && dates::now() >= *deadline)) {
             break;
         }
-        if (!force && isStalled(stored.item)) {
+        const auto item = readItem(listed.file, Depth::whole);
+        if (!item || (!force && isStalled(*item))) {
             continue;
         }
-        const auto result = client.send(stored.item.request, stored.item.idempotencyKey, stop);
+        const auto result = client.send(item->request, item->idempotencyKey, stop);
         if (result && result->success) {
-            removeFile(stored.file);
-            recordDelivery(stored.item, *result);
+            removeFile(listed.file);
+            recordDelivery(*item, *result);
             ++delivered;
         } else if (result) {
             if (disposition(result->statusCode) == Disposition::drop) {
-                removeFile(stored.file);
+                removeFile(listed.file);
             } else {
-                recordFailure(stored.file, reason(result->statusCode));
+                recordFailure(listed.file, reason(result->statusCode));
             }
         } else if (!stop.stop_requested()) {
-            recordFailure(stored.file, std::to_string(result.error().code()) + " " +
+            recordFailure(listed.file, std::to_string(result.error().code()) + " " +
                                            result.error().description());
         }
     }
