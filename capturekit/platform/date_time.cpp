@@ -51,7 +51,7 @@ std::optional<Date> fromSecondsSince1970(double seconds) {
     if (!std::isfinite(seconds) || seconds < earliestSeconds1970 || seconds > latestSeconds1970) {
         return std::nullopt;
     }
-    return Date{duration_cast<microseconds>(duration<double>(seconds))};
+    return Date{round<microseconds>(duration<double>(seconds))};
 }
 
 std::string iso8601(Date date) {

@@ -43,3 +43,13 @@ TEST(Dates, StoredFormCountsSecondsFrom2001) {
     EXPECT_FALSE(dates::fromSecondsSince2001(std::nan("")));
     EXPECT_FALSE(dates::fromSecondsSince2001(1e300));
 }
+
+TEST(Dates, StoredSecondsReadBackToTheSameMicrosecond) {
+    // Doubles near 8e8 seconds cannot hold every microsecond exactly; reading back must round,
+    // not truncate, or a stored date comes back one microsecond early.
+    for (long long micros : {794050200220153LL, 794050200408744LL, 794050200799308LL, -1LL}) {
+        const Date date{std::chrono::microseconds(micros) +
+                        dates::referenceDate.time_since_epoch()};
+        EXPECT_EQ(dates::fromSecondsSince2001(dates::secondsSince2001(date)), date) << micros;
+    }
+}
