@@ -1,0 +1,229 @@
+#include "account_commands.hpp"
+
+#include "console.hpp"
+#include "outbox_commands.hpp"
+
+#include <capturekit/account/ai_consent.hpp>
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/account/device_token_minter.hpp>
+#include <capturekit/account/platform_words.hpp>
+#include <capturekit/account/supabase_auth.hpp>
+#include <capturekit/account/token_store.hpp>
+#include <capturekit/delivery/capture_outbox.hpp>
+#include <capturekit/platform/secret_store.hpp>
+#include <capturekit/platform/text.hpp>
+
+namespace tarvo::cli::AccountCommands {
+
+namespace {
+
+using namespace capturekit;
+using namespace capturekit::text;
+
+constexpr std::string_view signInHint = "tarvo-capture signin --email EMAIL";
+
+std::string consentState() {
+    if (!AIConsent::hasDecided()) {
+        return "not decided";
+    }
+    return AIConsent::isGranted() ? "granted" : "declined";
+}
+
+void askForConsentIfUndecided() {
+    AIConsent::askIfUndecided();
+    if (!AIConsent::hasDecided()) {
+        Console::print("AI on captures is not decided yet: run `tarvo-capture consent grant` to "
+                       "let tarvo suggest where captures go, or `tarvo-capture consent decline`.");
+    }
+}
+
+std::expected<std::string, UsageError> password(Arguments& arguments) {
+    if (arguments.takeFlag("password-stdin")) {
+        return Console::readStandardInput();
+    }
+    if (!Console::inputIsTerminal()) {
+        return std::unexpected(
+            UsageError{"standard input is no terminal: pass the password with --password-stdin"});
+    }
+    const auto typed = Console::readSecretLine("Password: ");
+    if (!typed) {
+        return std::unexpected(UsageError{"no password given"});
+    }
+    return *typed;
+}
+
+// The device's own token, registered under this computer's name.
+bool setUpThisComputer() {
+    const auto minted =
+        DeviceTokenMinter::mint(DeviceTokenMinter::deviceName(), PlatformWords::platformTag);
+    if (!minted) {
+        Console::printError("Signed in, but couldn’t set " +
+                            std::string(PlatformWords::thisMachine) +
+                            " up for capture: " + minted.error().description());
+        return false;
+    }
+    Console::print("This computer is set up for capture.");
+    return true;
+}
+
+std::expected<int, UsageError> signIn(Arguments& arguments) {
+    const auto email = arguments.takeOption("email");
+    if (!email) {
+        return std::unexpected(email.error());
+    }
+    if (!*email) {
+        return std::unexpected(UsageError{"give the e-mail address with --email EMAIL"});
+    }
+    const auto typedPassword = password(arguments);
+    if (!typedPassword) {
+        return std::unexpected(typedPassword.error());
+    }
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    const auto session =
+        SupabaseAuth::shared().signIn(trimmedSpacesAndTabs(validUTF8(**email)), *typedPassword);
+    if (!session) {
+        Console::printError(session.error().description());
+        return ExitCode::failure;
+    }
+    Console::print("Signed in as " + SupabaseAuth::shared().currentEmail().value_or(**email) + ".");
+    const bool ready = TokenStore::hasToken() || setUpThisComputer();
+    askForConsentIfUndecided();
+    if (ready && CaptureOutbox::pendingCount() > 0) {
+        OutboxCommands::deliverWaiting(true);
+    }
+    return ready ? ExitCode::success : ExitCode::failure;
+}
+
+// The desktop switch for watching screenshots; signing out always turns it off.
+void switchOffAutomaticCapture() {
+    const auto preferences = CaptureConfig::standardPreferences();
+    preferences.set("desktopAutoCaptureEnabled", PreferenceValue(false));
+    preferences.remove("desktopAutoCaptureEnabledAt");
+}
+
+std::expected<int, UsageError> signOut(Arguments& arguments) {
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    SupabaseAuth::shared().signOut();
+    TokenStore::remove();
+    switchOffAutomaticCapture();
+    AIConsent::reset();
+    Console::print("Signed out.");
+    return ExitCode::success;
+}
+
+std::expected<int, UsageError> setToken(Arguments& arguments) {
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    const auto token = trimmedNonEmpty(Console::readStandardInput());
+    if (!token) {
+        Console::printError("No token given: pass the device token on standard input.");
+        return ExitCode::failure;
+    }
+    if (!TokenStore::save(*token)) {
+        Console::printError("Couldn't save the token to the " +
+                            std::string(PlatformWords::keychain) + ".");
+        return ExitCode::failure;
+    }
+    Console::print("Token saved.");
+    return ExitCode::success;
+}
+
+std::expected<int, UsageError> tokenStatus(Arguments& arguments) {
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    if (TokenStore::hasToken()) {
+        Console::print("A device token is stored (" + TokenStore::identity().value_or("") + ").");
+    } else {
+        Console::print("No device token is stored. Sign in with `" + std::string(signInHint) +
+                       "`, or store one with `tarvo-capture token set`.");
+    }
+    return ExitCode::success;
+}
+
+std::expected<int, UsageError> token(Arguments& arguments) {
+    const auto action = arguments.takeWord();
+    if (action == "set") {
+        return setToken(arguments);
+    }
+    if (action == "status") {
+        return tokenStatus(arguments);
+    }
+    return std::unexpected(UsageError{action ? "unknown action \"" + *action + "\" (set, status)"
+                                             : "say set or status"});
+}
+
+std::expected<int, UsageError> consent(Arguments& arguments) {
+    const auto action = arguments.takeWord();
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    if (action == "grant" || action == "decline") {
+        AIConsent::record(action == "grant");
+    } else if (action == "reset") {
+        AIConsent::reset();
+    } else if (action != "status") {
+        return std::unexpected(
+            UsageError{action ? "unknown action \"" + *action + "\" (status, grant, decline, reset)"
+                              : "say status, grant, decline or reset"});
+    }
+    Console::print("AI on captures: " + consentState());
+    return ExitCode::success;
+}
+
+std::expected<int, UsageError> status(Arguments& arguments) {
+    if (const auto done = arguments.expectNoMore(); !done) {
+        return std::unexpected(done.error());
+    }
+    const auto& environment = CaptureConfig::environment();
+    Console::print(std::string("Environment: ") +
+                   (environment.isStaging() ? "staging" : "production"));
+    Console::print("API base: " + CaptureConfig::endpoints().apiBase());
+    Console::print("Signed in: " + SupabaseAuth::shared().currentEmail().value_or("no"));
+    Console::print(std::string("Device token: ") + (TokenStore::hasToken() ? "stored" : "none"));
+    Console::print(std::string("Credentials: ") +
+                   (SecretStore::usesPlainFile()
+                        ? "stored in a plain file (TARVO_SECRET_STORE=file)"
+                        : "keyring"));
+    Console::print("AI on captures: " + consentState());
+    Console::print("Outbox: " + std::to_string(CaptureOutbox::pendingCount()) + " waiting");
+    return ExitCode::success;
+}
+
+} // namespace
+
+bool hasDeviceTokenOrSaySignIn() {
+    if (TokenStore::hasToken()) {
+        return true;
+    }
+    Console::printError("No device token on this computer: sign in first with `" +
+                        std::string(signInHint) + "`.");
+    return false;
+}
+
+std::vector<Command> all() {
+    return {
+        {"signin", "--email EMAIL [--password-stdin]",
+         "Signs in, sets this computer up for capture when it has no device token yet, and asks "
+         "about AI when that is undecided. The password is prompted without echo, or read from "
+         "standard input with --password-stdin.",
+         signIn},
+        {"signout", "", "Signs out, forgets the device token and the AI answer.", signOut},
+        {"token", "set | status",
+         "set: stores the device token read from standard input.\nstatus: says whether a device "
+         "token is stored (never prints it).",
+         token},
+        {"consent", "status | grant | decline | reset",
+         "Whether AI may run over captures: shows, grants, declines or forgets the answer.",
+         consent},
+        {"status", "", "Environment, API base, signed-in e-mail, device token, outbox count.",
+         status},
+    };
+}
+
+} // namespace tarvo::cli::AccountCommands

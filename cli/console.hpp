@@ -1,0 +1,25 @@
+#pragma once
+
+// Standard input and output as the commands use them.
+
+#include <capturekit/platform/date_time.hpp>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvo::cli::Console {
+
+void print(std::string_view line);      // standard output, with a line break
+void printError(std::string_view line); // standard error, with a line break
+
+// Everything on standard input, as valid UTF-8, without its final line break.
+std::string readStandardInput();
+bool inputIsTerminal();
+// Prompts on standard error and reads one line from the terminal without echoing it.
+std::optional<std::string> readSecretLine(std::string_view prompt);
+
+// "just now", "5 min ago", "3 h ago", "2 d ago".
+std::string age(capturekit::Date then, capturekit::Date now);
+
+} // namespace tarvo::cli::Console
