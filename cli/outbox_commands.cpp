@@ -93,7 +93,7 @@ std::vector<Command> all() {
     return {{"outbox", "list | flush [--force]",
              "list: one row per queued capture (title, destination, age, last error) and a "
              "summary.\nflush: delivers the queued captures now; --force also sends those held "
-             "back after repeated failures.",
+             "back after repeated failures; exits 1 while captures still wait.",
              outbox}};
 }
 

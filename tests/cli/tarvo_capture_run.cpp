@@ -32,7 +32,6 @@ std::string contents(const std::filesystem::path& file) {
     redirect(io / "out", O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
     redirect(io / "err", O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
     ::setenv("TARVO_SECRET_STORE", "file", 1);
-    ::setenv("TARVO_LOG", "off", 1);
     if (options.apiBase) {
         ::setenv("TARVO_API_BASE", options.apiBase->c_str(), 1);
     }
