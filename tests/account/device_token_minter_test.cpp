@@ -7,24 +7,18 @@
 #include <capturekit/platform/crypto.hpp>
 #include <capturekit/platform/json.hpp>
 
+#include "support/fixed_token.hpp"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 using namespace capturekit;
 using tarvo::testing::AccountSandbox;
+using tarvo::testing::FixedToken;
 using tarvo::testing::ScriptedTransport;
 
 namespace {
-
-class FixedToken final : public AuthProvider {
-public:
-    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
-
-private:
-    std::optional<std::string> token_;
-};
 
 std::string jwt(const std::string& claims) {
     return base64::encodeURLUnpadded(R"({"alg":"HS256"})") + "." +

@@ -5,24 +5,18 @@
 #include <capturekit/platform/json.hpp>
 #include <capturekit/platform/notification_center.hpp>
 
+#include "support/fixed_token.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace capturekit;
+using tarvo::testing::FixedToken;
 using namespace std::chrono_literals;
 using tarvo::testing::AccountSandbox;
 using tarvo::testing::ManualClock;
 using tarvo::testing::ScriptedTransport;
 
 namespace {
-
-class FixedToken final : public AuthProvider {
-public:
-    explicit FixedToken(std::optional<std::string> token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
-
-private:
-    std::optional<std::string> token_;
-};
 
 class AppsEnabledTest : public ::testing::Test {
 protected:
