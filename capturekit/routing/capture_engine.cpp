@@ -54,7 +54,7 @@ CaptureOutcome delivered(const IngestResult& result, const CaptureIngestRequest&
         return {true, asked, "Sent to " + std::string(displayName(asked)) + " — needs a person."};
     }
     if (landed != asked) {
-        return {true, landed, BounceCopy::message(asked, landed, request, result.route)};
+        return {true, landed, BounceCopy::message(asked, landed, request)};
     }
     return {true, asked, "Saved to " + std::string(displayName(asked)) + "."};
 }

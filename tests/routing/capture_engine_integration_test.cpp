@@ -114,9 +114,20 @@ TEST_F(EngineAgainstBackend, ParkedRepliesAndBouncesAreWorded) {
     const auto bounced = capture("flour and eggs", CaptureSurface::captureIntent, {"hearth"});
     EXPECT_TRUE(bounced.success);
     EXPECT_EQ(bounced.destination, Destination::stash);
-    EXPECT_TRUE(bounced.message.starts_with("Saved to stash — hearth ")) << bounced.message;
+    EXPECT_EQ(bounced.message,
+              "No recipe content found. Saved to stash for adding and passing to hearth.");
 
     failNextIngest({{"status", 200}, {"body", Json{{"id", "e2"}}}});
+    EXPECT_EQ(
+        capture("x", CaptureSurface::quickTaskWidget),
+        (CaptureOutcome{true, Destination::stash, "Saved to stash — docket couldn’t take it."}));
+
+    // A failed route is worded from the request, never with the server's error text.
+    failNextIngest(
+        {{"status", 200},
+         {"body", Json{{"id", "e3"},
+                       {"destination", "docket"},
+                       {"route", {{"state", "failed"}, {"code", "E1"}, {"error", "db down"}}}}}});
     EXPECT_EQ(
         capture("x", CaptureSurface::quickTaskWidget),
         (CaptureOutcome{true, Destination::stash, "Saved to stash — docket couldn’t take it."}));
