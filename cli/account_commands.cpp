@@ -124,9 +124,10 @@ std::expected<int, UsageError> setToken(Arguments& arguments) {
         Console::printError("No token given: pass the device token on standard input.");
         return ExitCode::failure;
     }
-    if (!TokenStore::save(*token)) {
+    if (const auto saved = TokenStore::save(*token); !saved) {
         Console::printError("Couldn't save the token to the " +
-                            std::string(PlatformWords::keychain) + ".");
+                            std::string(PlatformWords::keychain) + ". " +
+                            saved.error().description());
         return ExitCode::failure;
     }
     Console::print("Token saved.");
@@ -184,6 +185,8 @@ std::expected<int, UsageError> status(Arguments& arguments) {
     Console::print(std::string("Environment: ") +
                    (environment.isStaging() ? "staging" : "production"));
     Console::print("API base: " + CaptureConfig::endpoints().apiBase());
+    Console::print(std::string("API key: ") +
+                   (environment.usesBuiltInAnonKey() ? "built in" : "from TARVO_API_KEY"));
     Console::print("Signed in: " + SupabaseAuth::shared().currentEmail().value_or("no"));
     Console::print(std::string("Device token: ") + (TokenStore::hasToken() ? "stored" : "none"));
     Console::print(std::string("Credentials: ") +
@@ -197,13 +200,12 @@ std::expected<int, UsageError> status(Arguments& arguments) {
 
 } // namespace
 
-bool hasDeviceTokenOrSaySignIn() {
-    if (TokenStore::hasToken()) {
-        return true;
+void sayHowToSignInWithoutDeviceToken() {
+    if (!TokenStore::hasToken()) {
+        Console::printError("No device token on this computer: sign in with `" +
+                            std::string(signInHint) +
+                            "` to set it up; what waits is sent after that.");
     }
-    Console::printError("No device token on this computer: sign in first with `" +
-                        std::string(signInHint) + "`.");
-    return false;
 }
 
 std::vector<Command> all() {

@@ -10,7 +10,8 @@ namespace tarvo::cli::AccountCommands {
 
 std::vector<Command> all();
 
-// True when a device token is stored; otherwise says how to get one and gives false.
-bool hasDeviceTokenOrSaySignIn();
+// Without a device token, says on standard error how to get one (a capture made then waits in the
+// outbox until the computer is set up).
+void sayHowToSignInWithoutDeviceToken();
 
 } // namespace tarvo::cli::AccountCommands

@@ -12,6 +12,15 @@ bool looksLikeOption(const std::string& word) {
 
 } // namespace
 
+Arguments::Arguments(std::vector<std::string> words) {
+    const auto end = std::ranges::find(words, std::string("--"));
+    if (end != words.end()) {
+        operands_.assign(std::next(end), words.end());
+        words.erase(end, words.end());
+    }
+    words_ = std::move(words);
+}
+
 std::expected<std::optional<std::string>, UsageError> Arguments::takeOption(std::string_view name) {
     const std::string flag = "--" + std::string(name);
     for (auto it = words_.begin(); it != words_.end(); ++it) {
@@ -48,31 +57,35 @@ bool Arguments::wantsHelp() const {
 }
 
 std::optional<std::string> Arguments::takeWord() {
-    if (words_.empty() || looksLikeOption(words_.front())) {
+    std::vector<std::string>& from = words_.empty() ? operands_ : words_;
+    if (from.empty() || (&from == &words_ && looksLikeOption(from.front()))) {
         return std::nullopt;
     }
-    std::string word = words_.front();
-    words_.erase(words_.begin());
+    std::string word = from.front();
+    from.erase(from.begin());
     return word;
 }
 
 std::expected<std::vector<std::string>, UsageError> Arguments::rest() const {
     for (const auto& word : words_) {
-        if (word.starts_with("--") && word != "--") {
+        if (word.starts_with("--")) {
             return std::unexpected(UsageError{"unknown option " + word});
         }
     }
-    return words_;
+    std::vector<std::string> all = words_;
+    all.insert(all.end(), operands_.begin(), operands_.end());
+    return all;
 }
 
 std::expected<void, UsageError> Arguments::expectNoMore() const {
-    if (words_.empty()) {
-        return {};
-    }
-    if (looksLikeOption(words_.front())) {
+    if (!words_.empty() && looksLikeOption(words_.front())) {
         return std::unexpected(UsageError{"unknown option " + words_.front()});
     }
-    return std::unexpected(UsageError{"unexpected word \"" + words_.front() + "\""});
+    const auto& left = words_.empty() ? operands_ : words_;
+    if (left.empty()) {
+        return {};
+    }
+    return std::unexpected(UsageError{"unexpected word \"" + left.front() + "\""});
 }
 
 } // namespace tarvo::cli

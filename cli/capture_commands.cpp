@@ -47,9 +47,6 @@ std::expected<int, UsageError> captureOn(Arguments& arguments, CaptureSurface su
     if (!text) {
         return std::unexpected(text.error());
     }
-    if (!AccountCommands::hasDeviceTokenOrSaySignIn()) {
-        return ExitCode::failure;
-    }
     const CaptureItem item{
         .text = *text, .isDictation = isDictation, .surface = surface, .tags = {}};
     const CaptureClient client(Auth::defaultProvider());
@@ -57,6 +54,7 @@ std::expected<int, UsageError> captureOn(Arguments& arguments, CaptureSurface su
     const auto outcome =
         CaptureEngine::capture(item, client, &suggestClient, std::string(DeviceInfo::name));
     Console::print(outcome.message);
+    AccountCommands::sayHowToSignInWithoutDeviceToken();
     return outcome.success ? ExitCode::success : ExitCode::failure;
 }
 

@@ -4,6 +4,7 @@
 #include "console.hpp"
 
 #include <capturekit/account/auth_providers.hpp>
+#include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_client.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/model/raw_value.hpp>
@@ -58,7 +59,8 @@ std::expected<int, UsageError> flush(Arguments& arguments) {
         Console::print("Nothing waiting.");
         return ExitCode::success;
     }
-    if (!AccountCommands::hasDeviceTokenOrSaySignIn()) {
+    if (!TokenStore::hasToken()) {
+        AccountCommands::sayHowToSignInWithoutDeviceToken();
         return ExitCode::failure;
     }
     return deliverWaiting(force) == 0 ? ExitCode::success : ExitCode::failure;

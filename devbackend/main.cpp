@@ -53,15 +53,16 @@ int main(int argc, char** argv) {
         std::fputs(devbackend::usage().c_str(), stdout);
         return 0;
     }
-    const devbackend::ServerSettings settings{.listenAddress = options->listenAddress,
-                                              .port = options->port,
-                                              .database = options->database.empty()
-                                                              ? devbackend::defaultDatabasePath()
-                                                              : options->database,
-                                              .accessTokenSeconds = options->accessTokenSeconds,
-                                              .maxBodyBytes = options->maxBodyBytes,
-                                              .anonymousKey = TARVO_DEVBACKEND_ANON_KEY,
-                                              .logRequests = options->verbose};
+    const devbackend::ServerSettings settings{
+        .listenAddress = options->listenAddress,
+        .port = options->port,
+        .database =
+            options->database.empty() ? devbackend::defaultDatabasePath() : options->database,
+        .accessTokenSeconds = options->accessTokenSeconds,
+        .maxBodyBytes = options->maxBodyBytes,
+        .anonymousKey =
+            options->anonymousKey.empty() ? TARVO_DEVBACKEND_ANON_KEY : options->anonymousKey,
+        .logRequests = options->verbose};
 
     std::unique_ptr<devbackend::DevBackendServer> server;
     try {

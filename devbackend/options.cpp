@@ -32,6 +32,8 @@ std::string usage() {
            "$XDG_DATA_HOME/tarvo-devbackend/backend.sqlite3)\n"
            "  --access-ttl SECONDS  lifetime of access tokens (default 3600)\n"
            "  --max-body BYTES    largest request body accepted (default 20971520)\n"
+           "  --anon-key KEY      the \"apikey\" callers must send (default: the build's\n"
+           "                      anonymous key); clients use TARVO_API_BASE and TARVO_API_KEY\n"
            "  --demo              create the demo user when missing and print its credentials\n"
            "  --verbose           print one line per request to standard error\n"
            "  --help              show this help\n"
@@ -69,7 +71,8 @@ std::expected<Options, std::string> parseOptions(std::span<const char* const> ar
             continue;
         }
         const bool takesValue = name == "--port" || name == "--listen" || name == "--db" ||
-                                name == "--access-ttl" || name == "--max-body";
+                                name == "--access-ttl" || name == "--max-body" ||
+                                name == "--anon-key";
         if (!takesValue) {
             return std::unexpected("unknown option " + std::string(name) +
                                    " (see tarvo-devbackend --help)");
@@ -94,6 +97,11 @@ std::expected<Options, std::string> parseOptions(std::span<const char* const> ar
                 return std::unexpected("--db needs a path");
             }
             options.database = value;
+        } else if (name == "--anon-key") {
+            if (value.empty()) {
+                return std::unexpected("--anon-key needs a key");
+            }
+            options.anonymousKey = value;
         } else if (name == "--access-ttl") {
             const auto seconds = numberIn(value, 1, 10LL * 365 * 24 * 3600);
             if (!seconds) {

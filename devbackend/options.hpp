@@ -16,6 +16,7 @@ struct Options {
     std::filesystem::path database; // empty: the default location
     int accessTokenSeconds = 3600;
     std::size_t maxBodyBytes = 20 * 1024 * 1024;
+    std::string anonymousKey; // empty: the build's anonymous key
     bool demo = false;
     bool verbose = false;
     bool help = false;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ranges>
 
 namespace capturekit {
 
@@ -91,16 +92,34 @@ bool isValidHostAndPort(std::string_view authority) {
     return isValidPort(port);
 }
 
-const std::optional<std::string>& apiBaseOverride() {
-    static const std::optional<std::string> value = [] {
-        const char* setting = std::getenv("TARVO_API_BASE");
-        auto parsed = CaptureEnvironment::parseAPIBase(setting == nullptr ? "" : setting);
+bool isBase64URL(std::string_view part) {
+    return !part.empty() && std::ranges::all_of(part, [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_';
+    });
+}
+
+std::string environmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// TARVO_API_BASE and TARVO_API_KEY, read once per process; a bad value stops the process.
+const std::optional<CaptureEnvironment::BackendOverride>& backendOverride() {
+    static const std::optional<CaptureEnvironment::BackendOverride> value = [] {
+        auto parsed = CaptureEnvironment::parseBackendOverride(
+            environmentVariable("TARVO_API_BASE"), environmentVariable("TARVO_API_KEY"));
         if (!parsed) {
             stopForConfigurationError(parsed.error());
         }
         return *parsed;
     }();
     return value;
+}
+
+const CaptureEnvironment& builtIn(CaptureEnvironment::Kind kind) {
+    return kind == CaptureEnvironment::Kind::staging ? CaptureEnvironment::staging()
+                                                     : CaptureEnvironment::production();
 }
 
 } // namespace
@@ -119,6 +138,12 @@ std::string ConfigurationError::description() const {
         return "TARVO_API_BASE is “" + visible(value) +
                "”; it must be a scheme, a host and an optional port, such as "
                "http://127.0.0.1:54321.";
+    case Kind::invalidAPIKey:
+        return "TARVO_API_KEY is not an anonymous API key; it must be the backend's anon JWT "
+               "(three base64url parts joined by dots) or its publishable key.";
+    case Kind::apiKeyWithoutBase:
+        return "TARVO_API_KEY is set without TARVO_API_BASE; set both to use another backend, or "
+               "neither.";
     }
     return "The build configuration is invalid.";
 }
@@ -156,9 +181,11 @@ const CaptureEnvironment& CaptureEnvironment::current() {
         if (!result) {
             stopForConfigurationError(result.error());
         }
-        // TARVO_API_BASE is part of the configuration too: a bad value stops the process now
-        // rather than at the first request.
-        apiBaseOverride();
+        // TARVO_API_BASE and TARVO_API_KEY are part of the configuration too: a bad value stops
+        // the process now rather than at the first request.
+        if (const auto& other = backendOverride(); other && other->anonKey) {
+            result->supabaseAnonKey = *other->anonKey;
+        }
         return *result;
     }();
     return chosen;
@@ -226,14 +253,57 @@ std::string CaptureEnvironment::projectAPIBase() const {
 }
 
 std::string CaptureEnvironment::supabaseBase() const {
-    return apiBaseOverride().value_or(projectAPIBase());
+    const auto& other = backendOverride();
+    return other ? other->base : projectAPIBase();
+}
+
+bool CaptureEnvironment::usesBuiltInAnonKey() const {
+    return supabaseAnonKey == builtIn(kind).supabaseAnonKey;
+}
+
+std::expected<std::optional<CaptureEnvironment::BackendOverride>, ConfigurationError>
+CaptureEnvironment::parseBackendOverride(std::string_view base, std::string_view key) {
+    const auto parsedBase = parseAPIBase(base);
+    if (!parsedBase) {
+        return std::unexpected(parsedBase.error());
+    }
+    const std::string trimmedKey = text::trimmed(key);
+    if (!trimmedKey.empty() && !isWellFormedAnonKey(trimmedKey)) {
+        return std::unexpected(ConfigurationError{ConfigurationError::Kind::invalidAPIKey, {}, {}});
+    }
+    if (!*parsedBase) {
+        if (!trimmedKey.empty()) {
+            return std::unexpected(
+                ConfigurationError{ConfigurationError::Kind::apiKeyWithoutBase, {}, {}});
+        }
+        return std::optional<BackendOverride>();
+    }
+    return std::optional(BackendOverride{
+        **parsedBase, trimmedKey.empty() ? std::nullopt : std::optional(trimmedKey)});
+}
+
+bool CaptureEnvironment::isWellFormedAnonKey(std::string_view key) {
+    constexpr std::string_view publishable = "sb_publishable_";
+    if (key.starts_with(publishable)) {
+        return isBase64URL(key.substr(publishable.size()));
+    }
+    std::size_t parts = 0;
+    for (const auto part : std::views::split(key, '.')) {
+        if (!isBase64URL(std::string_view(part.begin(), part.end()))) {
+            return false;
+        }
+        ++parts;
+    }
+    return parts == 3;
 }
 
 void stopForConfigurationError(const ConfigurationError& error) {
     const std::string message = "tarvo Capture cannot start: " + error.description() + "\n";
     std::fputs(message.c_str(), stderr);
-    std::fflush(stderr);
-    std::abort();
+    std::fflush(nullptr);
+    constexpr int configurationFault = 78; // EX_CONFIG
+    // _Exit: other threads may still run, and nothing at exit should touch them.
+    std::_Exit(configurationFault);
 }
 
 } // namespace capturekit

@@ -13,12 +13,15 @@
 
 namespace capturekit {
 
-// A fault of the build (or of TARVO_API_BASE), never of anything a person typed into the app.
+// A fault of the build (or of TARVO_API_BASE / TARVO_API_KEY), never of anything a person typed
+// into the app.
 struct ConfigurationError {
     enum class Kind {
         unrecognisedEnvironment, // the environment setting names neither environment
         identifierMismatch,      // the application id belongs to the other environment
         invalidAPIBase,          // TARVO_API_BASE is not a scheme, host and optional port
+        invalidAPIKey,           // TARVO_API_KEY is not an API key
+        apiKeyWithoutBase,       // TARVO_API_KEY is set but TARVO_API_BASE is not
     };
     Kind kind = Kind::unrecognisedEnvironment;
     std::string value;  // the offending setting or identifier
@@ -70,6 +73,19 @@ struct CaptureEnvironment {
     static std::expected<std::optional<std::string>, ConfigurationError>
     parseAPIBase(std::string_view value);
 
+    // Another backend than the environment's own project, chosen at run time: TARVO_API_BASE,
+    // and with it, optionally, TARVO_API_KEY for that backend's anonymous key. A key without a
+    // base is a fault (it would be sent to the built-in project).
+    struct BackendOverride {
+        std::string base;
+        std::optional<std::string> anonKey;
+        bool operator==(const BackendOverride&) const = default;
+    };
+    static std::expected<std::optional<BackendOverride>, ConfigurationError>
+    parseBackendOverride(std::string_view base, std::string_view key);
+    // An anonymous key: a JWT (three base64url parts) or a publishable key ("sb_publishable_…").
+    static bool isWellFormedAnonKey(std::string_view key);
+
     bool isStaging() const { return kind == Kind::staging; }
     std::string_view displayName() const;
     // "https://" + project reference + "." + the API host domain: the project's own API base.
@@ -77,13 +93,16 @@ struct CaptureEnvironment {
     // The API base every backend URL starts with: TARVO_API_BASE when set (read once per
     // process), else projectAPIBase(). No trailing slash.
     std::string supabaseBase() const;
+    // Whether supabaseAnonKey is the one built in for this environment (not TARVO_API_KEY's).
+    bool usesBuiltInAnonKey() const;
 };
 
 template <> struct RawValues<CaptureEnvironment::Kind> {
     static constexpr std::array<std::string_view, 2> names{"production", "staging"};
 };
 
-// Stops the process for a bad build configuration, saying why on stderr.
+// Stops the process for a bad configuration, saying why on stderr, with the exit status 78
+// (EX_CONFIG): a fault of the set-up, not a crash.
 [[noreturn]] void stopForConfigurationError(const ConfigurationError& error);
 
 } // namespace capturekit

@@ -23,8 +23,8 @@ std::optional<std::string> read(SecretStore& store) {
     return bytes;
 }
 
-bool save(std::string_view token, SecretStore& store) {
-    return item(store).write(token).has_value();
+std::expected<void, SecretStoreError> save(std::string_view token, SecretStore& store) {
+    return item(store).write(token);
 }
 
 bool remove(SecretStore& store) {

@@ -7,6 +7,7 @@
 #include <capturekit/account/capture_environment.hpp>
 #include <capturekit/platform/keychain_item.hpp>
 
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +21,8 @@ KeychainItem item(SecretStore& store = SecretStore::active());
 
 // The stored token exactly as stored; absent without one or when it is not UTF-8.
 std::optional<std::string> read(SecretStore& store = SecretStore::active());
-bool save(std::string_view token, SecretStore& store = SecretStore::active());
+std::expected<void, SecretStoreError> save(std::string_view token,
+                                           SecretStore& store = SecretStore::active());
 bool remove(SecretStore& store = SecretStore::active());
 bool hasToken(SecretStore& store = SecretStore::active());
 // The owner mark of the stored token: "token:" and the first 16 hex digits of its SHA-256.

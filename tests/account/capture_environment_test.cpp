@@ -146,17 +146,38 @@ TEST(APIBaseOverride, SchemeHostAndPortAreAcceptedAndNothingMore) {
     }
 }
 
-TEST(ConfigurationStopDeathTest, ABadConfigurationStopsTheProcessSayingWhy) {
+TEST(ConfigurationStopDeathTest, ABadConfigurationEndsTheProcessWithEXCONFIGSayingWhy) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(stopForConfigurationError(
-                     CaptureEnvironment::choose("prod", std::nullopt, testRunner).error()),
-                 "tarvo Capture cannot start: .*TARVO_ENVIRONMENT.*“prod”");
+    EXPECT_EXIT(stopForConfigurationError(
+                    CaptureEnvironment::choose("prod", std::nullopt, testRunner).error()),
+                testing::ExitedWithCode(78),
+                "tarvo Capture cannot start: .*TARVO_ENVIRONMENT.*“prod”");
     // A bad TARVO_API_BASE stops the process at the first use of the configuration, rather than
     // sending anything to the built-in backend.
-    EXPECT_DEATH(
+    EXPECT_EXIT(
         {
             ::setenv("TARVO_API_BASE", "localhost:54321", 1);
             CaptureEnvironment::current();
         },
-        "TARVO_API_BASE is “localhost:54321”");
+        testing::ExitedWithCode(78), "TARVO_API_BASE is “localhost:54321”");
+}
+
+TEST(CaptureEnvironmentTest, AnotherBackendTakesItsKeyOnlyTogetherWithItsAddress) {
+    using Override = CaptureEnvironment::BackendOverride;
+    const std::string jwt = "eyJhbGciOiJIUzI1NiJ9.eyJyb2xlIjoiYW5vbiJ9.c2ln";
+    const auto parsed = [](std::string_view base, std::string_view key) {
+        return CaptureEnvironment::parseBackendOverride(base, key).value();
+    };
+    EXPECT_EQ(parsed("", ""), std::nullopt);
+    EXPECT_EQ(parsed("http://127.0.0.1:1", ""), Override("http://127.0.0.1:1", std::nullopt));
+    EXPECT_EQ(parsed("http://127.0.0.1:1", " " + jwt + "\n"), Override("http://127.0.0.1:1", jwt));
+    EXPECT_EQ(CaptureEnvironment::parseBackendOverride("", jwt).error().kind,
+              ConfigurationError::Kind::apiKeyWithoutBase);
+    for (const std::string bad :
+         {"a.b", "a..c", "a.b.c.d", "a.b.c d", "x\r\n.y.z", "sb_publishable_"}) {
+        EXPECT_EQ(CaptureEnvironment::parseBackendOverride("http://h", bad).error().kind,
+                  ConfigurationError::Kind::invalidAPIKey)
+            << bad;
+    }
+    EXPECT_TRUE(CaptureEnvironment::isWellFormedAnonKey("sb_publishable_Ab-9_x"));
 }

@@ -20,6 +20,7 @@ std::string contents(const std::filesystem::path& file) {
 }
 
 [[noreturn]] void execute(const std::vector<std::string>& arguments, const CommandOptions& options,
+                          const EnvironmentVariables& environment,
                           const tarvo::testing::TemporaryFolder& io) {
     const auto redirect = [](const std::filesystem::path& file, int flags, int target) {
         const int descriptor = ::open(file.c_str(), flags, 0600);
@@ -35,6 +36,9 @@ std::string contents(const std::filesystem::path& file) {
     if (options.apiBase) {
         ::setenv("TARVO_API_BASE", options.apiBase->c_str(), 1);
     }
+    for (const auto& [name, value] : environment) {
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
     std::vector<char*> argv{const_cast<char*>(TARVO_CAPTURE_EXECUTABLE)};
     for (const auto& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -47,7 +51,8 @@ std::string contents(const std::filesystem::path& file) {
 } // namespace
 
 CommandResult runTarvoCapture(const std::vector<std::string>& arguments,
-                              const CommandOptions& options) {
+                              const CommandOptions& options,
+                              const EnvironmentVariables& environment) {
     const tarvo::testing::TemporaryFolder io;
     std::ofstream(io / "in", std::ios::binary) << options.input;
     const pid_t child = ::fork();
@@ -55,7 +60,7 @@ CommandResult runTarvoCapture(const std::vector<std::string>& arguments,
         throw std::runtime_error("cannot start tarvo-capture");
     }
     if (child == 0) {
-        execute(arguments, options, io);
+        execute(arguments, options, environment, io);
     }
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {

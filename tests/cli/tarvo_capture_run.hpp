@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvo::test {
@@ -20,7 +21,10 @@ struct CommandOptions {
     std::optional<std::string> apiBase; // replaces TARVO_API_BASE for this run
 };
 
+// `environment` is set last, over the test's own.
+using EnvironmentVariables = std::vector<std::pair<std::string, std::string>>;
 CommandResult runTarvoCapture(const std::vector<std::string>& arguments,
-                              const CommandOptions& options = {});
+                              const CommandOptions& options = {},
+                              const EnvironmentVariables& environment = {});
 
 } // namespace tarvo::test
