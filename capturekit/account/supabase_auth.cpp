@@ -3,11 +3,11 @@
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/gotrue_reply.hpp>
 #include <capturekit/account/session_store.hpp>
-#include <capturekit/delivery/apps_enabled.hpp>
 #include <capturekit/platform/application_info.hpp>
 #include <capturekit/platform/file_lock.hpp>
 #include <capturekit/platform/json.hpp>
 #include <capturekit/platform/log.hpp>
+#include <capturekit/platform/notification_center.hpp>
 
 #include <condition_variable>
 #include <thread>
@@ -122,7 +122,7 @@ SupabaseAuth::signIn(std::string_view email, std::string_view password, std::sto
         log().notice("sign-in failed: " + session.error().description());
         return session;
     }
-    AppsEnabled::clearCache();
+    NotificationCenter::shared().post(accountDidChangeNotification);
     const FileLock fileLock(refreshLockPath(), refreshLockWait, stop);
     std::lock_guard lock(mutex_);
     endRefreshesLocked();
@@ -147,7 +147,7 @@ void SupabaseAuth::signOut(std::stop_token stop) {
         stored = storedSession();
         SessionStore::remove(secrets_);
     }
-    AppsEnabled::clearCache();
+    NotificationCenter::shared().post(accountDidChangeNotification);
     log().info("signed out");
     if (stored) {
         logout(*stored, stop);
@@ -265,7 +265,7 @@ std::optional<UserSession> SupabaseAuth::refreshLocked(const UserSession& sessio
     SessionStore::remove(secrets_);
     lock.unlock();
     log().notice("the session was rejected; signed out");
-    AppsEnabled::clearCache();
+    NotificationCenter::shared().post(accountDidChangeNotification);
     return std::nullopt;
 }
 

@@ -30,6 +30,11 @@ namespace capturekit {
 
 class SupabaseAuth {
 public:
+    // Posted (on the calling thread) when a person signs in, signs out, or is signed out because
+    // the server refused the session: state that belongs to one account is to be forgotten.
+    static constexpr std::string_view accountDidChangeNotification =
+        "SupabaseAuth.accountDidChange";
+
     // What an instance works with; each absent member means the process's own.
     struct Services {
         HttpTransport* transport = nullptr;        // HttpSession::shared()
