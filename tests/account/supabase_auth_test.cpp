@@ -52,36 +52,6 @@ protected:
 
 } // namespace
 
-TEST_F(SupabaseAuthTest, SignInSendsThePasswordGrantStoresTheSessionAndClearsTheAppsCache) {
-    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
-        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
-    });
-    SharedState::setDisabledAppKeys({"docket"});
-    SharedState::setAppsEnabledFetchedAt(start);
-    SupabaseAuth auth(services(transport));
-
-    const auto session = auth.signIn("kim@example.test", "pa\"ss word");
-    ASSERT_TRUE(session);
-    EXPECT_EQ(session->expiresAt, start + 3600s);
-    EXPECT_EQ(stored(), *session);
-    EXPECT_TRUE(auth.isSignedIn());
-    EXPECT_EQ(auth.currentUserID(), "user-1");
-    EXPECT_EQ(auth.currentEmail(), "kim@example.test");
-    EXPECT_TRUE(SharedState::disabledAppKeys().empty());
-    EXPECT_EQ(SharedState::appsEnabledFetchedAt(), std::nullopt);
-
-    const HttpRequest request = transport.requests().at(0);
-    const std::string& key = CaptureConfig::environment().supabaseAnonKey;
-    EXPECT_EQ(request.method, "POST");
-    EXPECT_TRUE(request.url.ends_with("/auth/v1/token?grant_type=password")) << request.url;
-    EXPECT_EQ(request.headers, (HttpHeaders{{"Content-Type", "application/json"},
-                                            {"apikey", key},
-                                            {"Authorization", "Bearer " + key}}));
-    EXPECT_EQ(*json::parse(request.body),
-              (Json{{"email", "kim@example.test"}, {"password", "pa\"ss word"}}));
-    EXPECT_EQ(request.timeout, 15s);
-}
-
 TEST_F(SupabaseAuthTest, FailedSignInsStoreNothingAndSayWhy) {
     ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
         return std::expected<HttpResponse, HttpError>(
@@ -217,19 +187,4 @@ TEST_F(SupabaseAuthTest, SignOutDuringARefreshLeavesThePersonSignedOut) {
     EXPECT_TRUE(requests[1].url.ends_with("/auth/v1/logout"));
     EXPECT_EQ(requests[1].headers[1],
               (std::pair<std::string, std::string>{"Authorization", "Bearer a0"}));
-}
-
-TEST_F(SupabaseAuthTest, SignOutWorksOfflineAndWithoutASession) {
-    ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
-        return std::expected<HttpResponse, HttpError>(
-            std::unexpect, HttpError{HttpError::Kind::transport, "Could not resolve host"});
-    });
-    SupabaseAuth auth(services(offline));
-    auth.signOut();
-    EXPECT_TRUE(offline.requests().empty());
-
-    store(sessionExpiringAt(start + 3600s));
-    auth.signOut();
-    EXPECT_FALSE(auth.isSignedIn());
-    EXPECT_EQ(offline.requests().size(), 1u);
 }

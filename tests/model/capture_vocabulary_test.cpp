@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <set>
-#include <vector>
 
 using namespace capturekit;
 
@@ -43,14 +42,6 @@ TYPED_TEST(RawValueEnumeration, ConstructionIsExactWithoutTrimmingOrCaseFolding)
 
 } // namespace
 
-TEST(CaptureVocabulary, RejectsLookalikesOfRawValues) {
-    EXPECT_EQ(fromRawValue<Destination>("diary"), std::nullopt);
-    EXPECT_EQ(fromRawValue<Destination>("Stash"), std::nullopt);
-    EXPECT_EQ(fromRawValue<TaskKind>("QUICK"), std::nullopt);
-    EXPECT_EQ(fromRawValue<CabinetCategory>("video-games"), std::nullopt);
-    EXPECT_EQ(fromRawValue<CabinetCategory>("crochet_patterns"), CabinetCategory::crochet_patterns);
-}
-
 TEST(CaptureVocabulary, JsonDecodingNamesWhatIsWrong) {
     EXPECT_EQ(fromJson<Destination>(Json("bloom")), Destination::bloom);
     EXPECT_EQ(fromJson<Destination>(Json("diary")).error().kind, CodingError::Kind::unknownValue);
@@ -68,44 +59,6 @@ TEST(CaptureVocabulary, BloomIsKnownAsDiaryEverywhereButOnTheWire) {
     }
 }
 
-TEST(CaptureVocabulary, DestinationsKeepTheirDeclaredOrderAndAccentFormat) {
-    const std::vector<std::string_view> order{"stash",   "docket", "cabinet", "trove",
-                                              "rapport", "bloom",  "pulse",   "hearth"};
-    std::vector<std::string_view> raw;
-    for (const Destination destination : allCases<Destination>()) {
-        raw.push_back(rawValue(destination));
-        const std::string_view hex = accentHex(destination);
-        ASSERT_EQ(hex.size(), 7u);
-        EXPECT_EQ(hex[0], '#');
-        EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF", 1), std::string_view::npos) << hex;
-    }
-    EXPECT_EQ(raw, order);
-    EXPECT_EQ(accentHex(Destination::trove), "#EC4899");
-    EXPECT_EQ(accentHex(Destination::pulse), "#7C3AED");
-}
-
-TEST(CaptureVocabulary, DestinationFlags) {
-    std::vector<Destination> refusing;
-    std::vector<Destination> privateLanes;
-    std::vector<Destination> explicitOnly;
-    for (const Destination destination : allCases<Destination>()) {
-        if (!acceptsCapture(destination)) {
-            refusing.push_back(destination);
-        }
-        if (isPrivateLane(destination)) {
-            privateLanes.push_back(destination);
-        }
-        if (isExplicitOnly(destination)) {
-            explicitOnly.push_back(destination);
-        }
-    }
-    EXPECT_EQ(refusing, std::vector{Destination::pulse});
-    EXPECT_EQ(privateLanes, (std::vector{Destination::rapport, Destination::bloom}));
-    EXPECT_EQ(explicitOnly, std::vector{Destination::trove});
-    EXPECT_EQ(destinations::floor, Destination::stash);
-    EXPECT_TRUE(destinations::pending.empty());
-}
-
 TEST(CaptureVocabulary, PickersOfferEveryCategoryButCrochetPatternsInOrder) {
     const auto selectable = cabinetCategories::selectable();
     ASSERT_EQ(selectable.size(), 10u);
@@ -116,18 +69,6 @@ TEST(CaptureVocabulary, PickersOfferEveryCategoryButCrochetPatternsInOrder) {
         EXPECT_NE(selectable[i], CabinetCategory::crochet_patterns);
     }
     EXPECT_EQ(displayName(CabinetCategory::movies_shows), "Movies & TV");
-}
-
-TEST(CaptureVocabulary, SurfacesThatFixTheirDestination) {
-    EXPECT_EQ(explicitDestination(CaptureSurface::rapportShare), Destination::rapport);
-    EXPECT_EQ(explicitDestination(CaptureSurface::rapportNoteIntent), Destination::rapport);
-    EXPECT_EQ(explicitDestination(CaptureSurface::reflectIntent), Destination::bloom);
-    EXPECT_EQ(explicitDestination(CaptureSurface::quickTaskWidget), Destination::docket);
-    int open = 0;
-    for (const CaptureSurface surface : allCases<CaptureSurface>()) {
-        open += explicitDestination(surface) ? 0 : 1;
-    }
-    EXPECT_EQ(open, 5);
 }
 
 TEST(CaptureVocabulary, EveryDestinationShipsAPngIconNamedAfterItsDisplayName) {

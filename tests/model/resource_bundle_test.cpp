@@ -54,9 +54,3 @@ TEST_F(ResourceBundleLookup, GivesFileURLsOnlyForResourcesThatExist) {
     EXPECT_TRUE(url->starts_with("file:///")) << *url;
     EXPECT_TRUE(url->ends_with("/with%20space/CaptureKit_CaptureKit/AppIcons/stash.png")) << *url;
 }
-
-TEST(ResourceBundle, TheTestBinaryFindsTheBundleBesideIt) {
-    ASSERT_TRUE(ResourceBundle::mainIsFound());
-    EXPECT_EQ(ResourceBundle::main()->folder().filename(), "CaptureKit_CaptureKit");
-    EXPECT_EQ(&ResourceBundle::main(), &ResourceBundle::main());
-}
