@@ -7,6 +7,7 @@
 #include <capturekit/platform/paths.hpp>
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 
 namespace capturekit::CaptureOutbox {
@@ -33,10 +34,7 @@ std::optional<fs::path> computedDirectory() {
         return std::nullopt;
     }
     const fs::path folder = *base / folderName;
-    if (paths::ensurePrivateDirectory(folder)) {
-        std::error_code ignored;
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ignored);
-    }
+    paths::claimPrivateDirectory(folder);
     return folder;
 }
 
@@ -62,18 +60,10 @@ void removeFile(const fs::path& file) {
     fs::remove(file, ignored);
 }
 
-// atomic_file names its temporary ".<name>.XXXXXX", so a temporary of an item file is hidden and
-// does not end in ".json".
-bool isTemporaryName(std::string_view name) {
-    return name.starts_with('.') && name.find(".json.") != std::string_view::npos;
-}
-
-void removeIfAbandoned(const fs::path& file) {
-    std::error_code error;
-    const auto modified = fs::last_write_time(file, error);
-    if (!error && modified < fs::file_time_type::clock::now() - abandonedTemporaryAge) {
-        removeFile(file);
-    }
+// A temporary of an item file is hidden and does not end in ".json", so listings pass it by.
+bool isItemTemporary(std::string_view name) {
+    const auto target = atomic_file::temporaryTarget(name);
+    return target && target->ends_with(itemSuffix);
 }
 
 std::optional<std::string> legacyText(const PreferenceValue& value) {
@@ -127,8 +117,8 @@ std::vector<fs::path> itemFiles(const fs::path& folder) {
         const std::string name = entry->path().filename().string();
         if (name.ends_with(itemSuffix)) {
             files.push_back(entry->path());
-        } else if (isTemporaryName(name)) {
-            removeIfAbandoned(entry->path());
+        } else if (isItemTemporary(name)) {
+            atomic_file::removeIfAbandoned(entry->path());
         }
     }
     std::sort(files.begin(), files.end());

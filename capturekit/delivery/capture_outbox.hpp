@@ -3,7 +3,8 @@
 // Captures whose delivery failed, kept one file per item and delivered later with the idempotency
 // key of their first try. The folder is "Outbox" in the suite's app-group container (else in the
 // application's own data folder); item files are 0600 and replaced atomically, so an interrupted
-// write leaves the old file or the new one, and its temporary file is ignored by listings.
+// write leaves the old file or the new one, and its temporary file is ignored by listings (and
+// removed by the next listing once atomic_file::abandonedTemporaryAge has passed).
 //
 // Every operation reads the files when called; nothing is kept in memory. Listings hold only the
 // items of the current owner (SharedState::currentUserID()) and items without an owner; without
@@ -30,9 +31,6 @@ namespace capturekit::CaptureOutbox {
 inline constexpr std::size_t maxItemsPerOwner = 200;
 // Failed flush attempts after which an item is sent only by a forced flush.
 inline constexpr std::int64_t stallAttempts = 8;
-// A temporary file of an interrupted write older than this is removed by the next load; a
-// younger one may belong to a write still running in another process.
-inline constexpr std::chrono::seconds abandonedTemporaryAge{60};
 // The preferences key (app-group suite) of the outbox before it moved into files.
 inline constexpr std::string_view legacyPreferencesKey = "captureOutbox";
 
@@ -56,7 +54,7 @@ struct Summary {
 };
 
 // The folder the items live in: the override when one is set, else "Outbox" in the app-group
-// container (created 0700 when missing), else in the application's data folder. Absent when
+// container (kept at mode 0700), else in the application's data folder. Absent when
 // there is none.
 std::optional<std::filesystem::path> directory();
 // Replaces the computed folder for the whole process (used as given, never created); absent

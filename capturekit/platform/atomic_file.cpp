@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace capturekit::atomic_file {
@@ -51,6 +52,15 @@ std::error_code writeAll(int fd, std::string_view contents) {
         contents.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
+}
+
+// mkostemp's six random characters.
+constexpr std::size_t randomPartLength = 6;
+
+bool isRandomPart(std::string_view text) {
+    return text.size() == randomPartLength && std::ranges::all_of(text, [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+           });
 }
 
 std::error_code syncFolder(const std::filesystem::path& folder) {
@@ -107,7 +117,7 @@ std::expected<void, std::error_code> write(const std::filesystem::path& file,
 }
 
 std::expected<std::string, std::error_code> read(const std::filesystem::path& file) {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.isOpen()) {
         return std::unexpected(lastError());
     }
@@ -132,6 +142,37 @@ std::expected<std::string, std::error_code> read(const std::filesystem::path& fi
             return contents;
         }
         contents.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+std::optional<std::string_view> temporaryTarget(std::string_view name) {
+    if (name.size() < randomPartLength + 3 || !name.starts_with('.') ||
+        name[name.size() - randomPartLength - 1] != '.' ||
+        !isRandomPart(name.substr(name.size() - randomPartLength))) {
+        return std::nullopt;
+    }
+    return name.substr(1, name.size() - randomPartLength - 2);
+}
+
+void removeIfAbandoned(const std::filesystem::path& temporary) {
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(temporary, error);
+    if (!error &&
+        modified < std::filesystem::file_time_type::clock::now() - abandonedTemporaryAge) {
+        std::filesystem::remove(temporary, error);
+    }
+}
+
+void removeAbandonedTemporaries(const std::filesystem::path& file) {
+    const std::string target = file.filename().string();
+    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (temporaryTarget(name) == target) {
+            removeIfAbandoned(entry->path());
+        }
     }
 }
 

@@ -111,6 +111,8 @@ std::string encode(const Items& items) {
 }
 
 Loaded load(const std::filesystem::path& file) {
+    // A write cut short by a crash leaves its temporary file, with every secret in it, behind.
+    atomic_file::removeAbandonedTemporaries(file);
     const auto contents = atomic_file::read(file);
     if (!contents) {
         if (contents.error() == std::errc::no_such_file_or_directory) {
@@ -125,7 +127,7 @@ Loaded load(const std::filesystem::path& file) {
 }
 
 std::expected<void, SecretStoreError> save(const std::filesystem::path& file, const Items& items) {
-    if (const auto folder = paths::ensurePrivateDirectory(file.parent_path()); !folder) {
+    if (const auto folder = paths::claimPrivateDirectory(file.parent_path()); !folder) {
         return std::unexpected(failure(file.parent_path(), folder.error().message()));
     }
     if (const auto written = atomic_file::write(file, encode(items), 0600); !written) {
@@ -149,7 +151,7 @@ void setAsideDamaged(const std::filesystem::path& file) {
         .error("The credentials file was damaged and has been moved to " + aside);
 }
 
-bool isOpenToOthers(const std::filesystem::path& path) {
+bool isOpenToOtherUsers(const std::filesystem::path& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && (status.st_mode & 077) != 0;
 }
@@ -178,7 +180,7 @@ FileSecretStore::read(std::string_view service, std::string_view account) {
 std::expected<void, SecretStoreError> FileSecretStore::write(std::string_view service,
                                                              std::string_view account,
                                                              std::string_view secret) {
-    if (const auto folder = paths::ensurePrivateDirectory(file_.parent_path()); !folder) {
+    if (const auto folder = paths::claimPrivateDirectory(file_.parent_path()); !folder) {
         return std::unexpected(failure(file_.parent_path(), folder.error().message()));
     }
     const StoreLock lock(file_);
@@ -231,8 +233,13 @@ std::optional<SecretProtection> FileSecretStore::protection(std::string_view ser
     if (!stored || !*stored) {
         return std::nullopt;
     }
-    const bool weaker = isOpenToOthers(file_) || isOpenToOthers(file_.parent_path());
-    return weaker ? SecretProtection::weakerThanOwner : SecretProtection::ownerOnly;
+    return isOpenToOthers() ? SecretProtection::weakerThanOwner : SecretProtection::ownerOnly;
+}
+
+bool FileSecretStore::isOpenToOthers() const {
+    std::error_code error;
+    return std::filesystem::exists(file_, error) &&
+           (isOpenToOtherUsers(file_) || isOpenToOtherUsers(file_.parent_path()));
 }
 
 bool FileSecretStore::harden(std::string_view service, std::string_view account) {

@@ -18,6 +18,8 @@ public:
     static std::filesystem::path defaultPath();
 
     const std::filesystem::path& file() const { return file_; }
+    // Whether the file exists and it or its folder is open to other users of the machine.
+    bool isOpenToOthers() const;
 
     Kind kind() const override { return Kind::plainFile; }
     std::expected<std::optional<std::string>, SecretStoreError>

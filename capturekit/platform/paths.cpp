@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,32 @@ std::error_code makeFolder(const std::filesystem::path& folder) {
         return std::make_error_code(std::errc::not_a_directory);
     }
     return {};
+}
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+// Takes group and other access away from a regular file. Opened without following a link and
+// without blocking, so a FIFO or a link in its place is refused rather than waited on. A file
+// that cannot be changed (another user's) is left as it is.
+std::error_code restrictFile(const std::filesystem::path& file, int createFlag) {
+    const int fd =
+        ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | createFlag, 0600);
+    if (fd < 0) {
+        return lastError();
+    }
+    struct stat status {};
+    std::error_code error;
+    if (::fstat(fd, &status) != 0) {
+        error = lastError();
+    } else if (!S_ISREG(status.st_mode)) {
+        error = std::make_error_code(std::errc::invalid_argument);
+    } else if ((status.st_mode & 077) != 0) {
+        ::fchmod(fd, status.st_mode & 0700);
+    }
+    ::close(fd);
+    return error;
 }
 
 } // namespace
@@ -95,11 +122,34 @@ ensurePrivateDirectory(const std::filesystem::path& folder) {
     return folder;
 }
 
+std::expected<std::filesystem::path, std::error_code>
+claimPrivateDirectory(const std::filesystem::path& folder) {
+    auto made = ensurePrivateDirectory(folder);
+    struct stat status {};
+    if (made && ::stat(folder.c_str(), &status) == 0 && (status.st_mode & 077) != 0) {
+        ::chmod(folder.c_str(), status.st_mode & 0700);
+    }
+    return made;
+}
+
+std::error_code restrictDatabaseFiles(const std::filesystem::path& database) {
+    if (auto error = restrictFile(database, O_CREAT)) {
+        return error;
+    }
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const auto error = restrictFile(database.string() + suffix, 0);
+        if (error && error != std::errc::no_such_file_or_directory) {
+            return error;
+        }
+    }
+    return {};
+}
+
 std::expected<std::filesystem::path, std::error_code> dataDirectory(std::string_view name) {
     if (!isPlainComponent(name)) {
         return std::unexpected(std::make_error_code(std::errc::invalid_argument));
     }
-    return ensurePrivateDirectory(dataHome() / name);
+    return claimPrivateDirectory(dataHome() / name);
 }
 
 std::expected<std::filesystem::path, std::error_code> applicationSupport() {

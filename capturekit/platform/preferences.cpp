@@ -54,7 +54,8 @@ bool execute(sqlite3* db, const char* sql) {
 }
 
 sqlite3* openHandle(const std::filesystem::path& file) {
-    if (!paths::ensurePrivateDirectory(file.parent_path())) {
+    // Recent capture titles and account state live here: only the user may read them.
+    if (!paths::claimPrivateDirectory(file.parent_path()) || paths::restrictDatabaseFiles(file)) {
         return nullptr;
     }
     sqlite3* db = nullptr;

@@ -2,10 +2,11 @@
 
 // Typed preferences of one domain, kept in an SQLite database at
 // $XDG_CONFIG_HOME/<domain>/preferences.sqlite3 and shared by every process that opens the same
-// domain. A key is either absent or holds one value of one type; reading it as another type gives
-// absent. Storage is best effort: when the database cannot be opened, reads give absent and writes
-// report false and change nothing. No operation throws (an update passes on only what its own
-// change function throws, after undoing the transaction).
+// domain. The folder is kept at mode 0700 and the database files at 0600. A key is either absent
+// or holds one value of one type; reading it as another type gives absent. Storage is best effort:
+// when the database cannot be opened, reads give absent and writes report false and change nothing.
+// No operation throws (an update passes on only what its own change function throws, after undoing
+// the transaction).
 
 #include <capturekit/platform/date_time.hpp>
 

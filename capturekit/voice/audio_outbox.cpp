@@ -82,7 +82,7 @@ std::optional<fs::path> directory() {
     if (!base) {
         return std::nullopt;
     }
-    const auto folder = paths::ensurePrivateDirectory(*base / folderName);
+    const auto folder = paths::claimPrivateDirectory(*base / folderName);
     return folder ? std::optional(*folder) : std::nullopt;
 }
 

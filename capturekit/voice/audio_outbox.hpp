@@ -27,7 +27,7 @@ inline constexpr std::string_view folderName = "Recordings";
 // A new upper-case UUID.
 std::string newRecordingID();
 
-// The folder (0700), created on first use; absent when it cannot be created.
+// The folder, created on first use and kept at mode 0700; absent when it cannot be created.
 std::optional<std::filesystem::path> directory();
 bool usingSharedContainer();
 

@@ -239,6 +239,8 @@ TEST_F(OutboxFixture, ForeignFilesAreIgnoredAndOnlyAbandonedTemporariesRemoved) 
     const fs::path freshTemporary = folder / ("." + good.id + ".json.Ab12Cd");
     const fs::path oldTemporary = folder / ".0F5B1D52.json.Zz99Yy";
     ASSERT_TRUE(atomic_file::write(corrupt, "{\"id\": \"half"));
+    // A FIFO would block the reader for good.
+    ASSERT_EQ(::mkfifo((folder / "fifo.json").c_str(), 0600), 0);
     ASSERT_TRUE(atomic_file::write(other, *good.encoded()));
     ASSERT_TRUE(atomic_file::write(unsafeFile, *unsafe.encoded()));
     ASSERT_TRUE(atomic_file::write(freshTemporary, *good.encoded()));

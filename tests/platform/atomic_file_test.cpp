@@ -52,10 +52,16 @@ TEST(AtomicFile, AFailedReplacementKeepsTheOldFileAndCleansUp) {
     EXPECT_EQ(missingFolder.error(), std::errc::no_such_file_or_directory);
 }
 
-TEST(AtomicFile, ReadingReportsMissingFilesAndFolders) {
+TEST(AtomicFile, ReadingReportsMissingFilesAndRefusesWhatIsNotARegularFile) {
     TemporaryFolder folder;
     EXPECT_EQ(atomic_file::read(folder / "missing").error(), std::errc::no_such_file_or_directory);
     EXPECT_FALSE(atomic_file::read(folder.path()));
+    // A FIFO would block the reader until someone writes to it.
+    ASSERT_EQ(::mkfifo((folder / "fifo.json").c_str(), 0600), 0);
+    EXPECT_EQ(atomic_file::read(folder / "fifo.json").error(), std::errc::invalid_argument);
+    std::ofstream(folder / "real") << "real";
+    std::filesystem::create_symlink(folder / "real", folder / "link");
+    EXPECT_FALSE(atomic_file::read(folder / "link"));
     std::ofstream(folder / "large") << std::string(200'000, 'z');
     EXPECT_EQ(atomic_file::read(folder / "large").value().size(), 200'000u);
 }

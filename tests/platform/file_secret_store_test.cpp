@@ -1,3 +1,4 @@
+#include <capturekit/platform/atomic_file.hpp>
 #include <capturekit/platform/file_secret_store.hpp>
 #include <capturekit/platform/keychain_item.hpp>
 #include <capturekit/platform/secret_service_store.hpp>
@@ -65,6 +66,13 @@ TEST(FileSecretStore, ItemsRoundTripAndAreKeptApartByServiceAndAccount) {
 
 TEST(FileSecretStore, TheFileIsPrivateReplacedWholeAndLeavesNoTemporaryFiles) {
     TemporaryFolder folder;
+    // A folder open to others, and the temporary file of a write that a crash cut short.
+    std::filesystem::create_directory(folder / "app");
+    std::filesystem::permissions(folder / "app", std::filesystem::perms(0755));
+    const auto abandoned = folder / "app" / ".secrets.json.x1Y2z3";
+    std::ofstream(abandoned) << R"({"items":[]})";
+    std::filesystem::last_write_time(abandoned, std::filesystem::file_time_type::clock::now() -
+                                                    atomic_file::abandonedTemporaryAge * 2);
     FileSecretStore store(folder / "app" / "secrets.json");
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(store.write("service", "account" + std::to_string(i), "secret"));

@@ -45,10 +45,13 @@ TEST(Paths, ContainersAreCreatedPrivateUnderTheDataHome) {
     EXPECT_EQ(modeOf(*container), 0700u);
 
     EXPECT_EQ(paths::applicationSupport(), folder / "share" / application::identifier());
-    // An existing folder is used as it is.
-    std::filesystem::permissions(*container, std::filesystem::perms(0750));
+    // A container left open to others is closed up when opened; the folders above it are not the
+    // program's own and stay as they are.
+    std::filesystem::permissions(*container, std::filesystem::perms(0755));
+    std::filesystem::permissions(folder / "share", std::filesystem::perms(0755));
     EXPECT_TRUE(paths::appGroupContainer("group.com.merrow.loft"));
-    EXPECT_EQ(modeOf(*container), 0750u);
+    EXPECT_EQ(modeOf(*container), 0700u);
+    EXPECT_EQ(modeOf(folder / "share"), 0755u);
 }
 
 TEST(Paths, NamesThatWouldLeaveTheDataHomeAndFilesInTheWayAreRefused) {

@@ -43,6 +43,11 @@ void insertRaw(const std::filesystem::path& database, const char* sql) {
     sqlite3_close(db);
 }
 
+unsigned modeOf(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
 } // namespace
 
 TEST(Preferences, EveryTypeReadsBackExactlyAndAbsentDiffersFromEmpty) {
@@ -132,14 +137,32 @@ TEST(Preferences, DomainsAreSeparateAndEveryHandleOfADomainSeesTheSameValues) {
     EXPECT_EQ(*standard.databasePath(), folder / "com.example.app" / "preferences.sqlite3");
 }
 
-TEST(Preferences, TheDefaultBaseIsTheConfigHomeAndItsDomainFolderIsPrivate) {
+TEST(Preferences, TheDefaultBaseIsTheConfigHomeAndTheStoreIsPrivate) {
     TemporaryFolder folder;
     const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", (folder / "config").c_str());
     const Preferences preferences("com.example.private");
     ASSERT_TRUE(preferences.set("k", true));
-    struct stat status {};
-    ASSERT_EQ(::stat((folder / "config" / "com.example.private").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    const auto domain = folder / "config" / "com.example.private";
+    EXPECT_EQ(modeOf(domain), 0700u);
+    for (const char* file :
+         {"preferences.sqlite3", "preferences.sqlite3-wal", "preferences.sqlite3-shm"}) {
+        EXPECT_EQ(modeOf(domain / file), 0600u) << file;
+    }
+
+    // A store left open to others by an older version is closed up when opened.
+    const auto older = folder / "com.example.older";
+    std::filesystem::create_directory(older);
+    insertRaw(older / "preferences.sqlite3", "CREATE TABLE t (x)");
+    std::filesystem::permissions(older, std::filesystem::perms(0755));
+    std::filesystem::permissions(older / "preferences.sqlite3", std::filesystem::perms(0644));
+    EXPECT_TRUE(Preferences("com.example.older", folder.path()).set("k", true));
+    EXPECT_EQ(modeOf(older), 0700u);
+    EXPECT_EQ(modeOf(older / "preferences.sqlite3"), 0600u);
+
+    // A FIFO in the database's place is refused, not waited on.
+    std::filesystem::create_directory(folder / "com.example.fifo");
+    ASSERT_EQ(::mkfifo((folder / "com.example.fifo" / "preferences.sqlite3").c_str(), 0600), 0);
+    EXPECT_FALSE(Preferences("com.example.fifo", folder.path()).isAvailable());
 }
 
 TEST(Preferences, UpdateSeesTheStoredValueAndAnAbsentResultRemovesTheKey) {
