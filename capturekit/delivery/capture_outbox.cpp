@@ -190,7 +190,8 @@ void recordFailure(const fs::path& file, std::string why) {
         return;
     }
     item->lastError = std::move(why);
-    item->attempts = item->attempts.value_or(0) + 1;
+    const std::int64_t attempts = item->attempts.value_or(0);
+    item->attempts = attempts < std::numeric_limits<std::int64_t>::max() ? attempts + 1 : attempts;
     write(*item, file);
 }
 

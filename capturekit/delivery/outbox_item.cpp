@@ -4,7 +4,10 @@
 #include <capturekit/model/json_object_writer.hpp>
 #include <capturekit/platform/uuid.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace capturekit {
 
@@ -21,6 +24,33 @@ constexpr std::string_view lastError = "lastError";
 constexpr std::string_view attempts = "attempts";
 constexpr std::string_view owner = "owner";
 } // namespace keys
+
+// A count of failed attempts, held between 0 and the largest count: a file edited by hand or
+// written by another program can neither make it wrap nor un-stall its item.
+struct AttemptCount {
+    std::int64_t value = 0;
+
+    static std::expected<AttemptCount, CodingError> fromJson(const Json& json) {
+        constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+        if (json.is_number_unsigned()) {
+            const auto count = json.get<std::uint64_t>();
+            return AttemptCount{
+                count > static_cast<std::uint64_t>(most) ? most : static_cast<std::int64_t>(count)};
+        }
+        if (json.is_number_integer()) {
+            return AttemptCount{std::max<std::int64_t>(json.get<std::int64_t>(), 0)};
+        }
+        if (!json.is_number_float() || std::trunc(json.get<double>()) != json.get<double>()) {
+            return std::unexpected(CodingError::at(CodingError::Kind::wrongType, {}));
+        }
+        const double count = json.get<double>();
+        // 2^63 and above do not fit.
+        if (count >= 9223372036854775808.0) {
+            return AttemptCount{most};
+        }
+        return AttemptCount{count > 0 ? static_cast<std::int64_t>(count) : 0};
+    }
+};
 
 // Walks the top level of one JSON object, decoding every member but one, whose value is only
 // stepped over. Strings are skipped with memchr, so a long base64 string costs next to nothing.
@@ -181,7 +211,9 @@ void readAllButRequest(JsonObjectReader& reader, OutboxItem& item) {
     item.logTitle = reader.required<std::string>(keys::logTitle);
     item.createdAt = reader.required<Date>(keys::createdAt);
     item.lastError = reader.optional<std::string>(keys::lastError);
-    item.attempts = reader.optional<std::int64_t>(keys::attempts);
+    item.attempts = reader.optional<AttemptCount>(keys::attempts).transform([](AttemptCount count) {
+        return count.value;
+    });
     item.owner = reader.optional<std::string>(keys::owner);
 }
 

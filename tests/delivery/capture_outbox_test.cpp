@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <map>
 #include <thread>
 
@@ -238,9 +239,9 @@ TEST_F(OutboxFixture, ForeignFilesAreIgnoredAndOnlyAbandonedTemporariesRemoved) 
     const fs::path unsafeFile = folder / "unsafe.json";
     const fs::path freshTemporary = folder / ("." + good.id + ".json.Ab12Cd");
     const fs::path oldTemporary = folder / ".0F5B1D52.json.Zz99Yy";
-    ASSERT_TRUE(atomic_file::write(corrupt, "{\"id\": \"half"));
     // A FIFO would block the reader for good.
     ASSERT_EQ(::mkfifo((folder / "fifo.json").c_str(), 0600), 0);
+    ASSERT_TRUE(atomic_file::write(corrupt, "{\"id\": \"half"));
     ASSERT_TRUE(atomic_file::write(other, *good.encoded()));
     ASSERT_TRUE(atomic_file::write(unsafeFile, *unsafe.encoded()));
     ASSERT_TRUE(atomic_file::write(freshTemporary, *good.encoded()));
@@ -356,6 +357,14 @@ TEST_F(OutboxFixture, FailuresWithoutAReplyAreRecordedWithTheErrorsCodeAndDescri
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->lastError, "1 No capture token — add it in the tarvo app first.");
     EXPECT_EQ(kept->attempts, 2);
+
+    // The count saturates rather than wrapping round to a negative count that un-stalls it.
+    OutboxItem worn = *kept;
+    worn.attempts = std::numeric_limits<std::int64_t>::max();
+    ASSERT_TRUE(CaptureOutbox::enqueue(worn));
+    CaptureOutbox::flush(withoutToken, true, std::nullopt);
+    EXPECT_EQ(onDisk(worn)->attempts, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(CaptureOutbox::stalledCount(), 1u);
 }
 
 TEST_F(OutboxFixture, DeadlinesAndStopsEndThePassWithoutCountingAFailure) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <limits>
+#include <utility>
+#include <vector>
 
 using namespace capturekit;
 using namespace std::chrono_literals;
@@ -108,6 +111,23 @@ TEST(OutboxItemCoding, TheSkippingReaderRefusesWhatIsNotACompleteItem) {
          }) {
         EXPECT_FALSE(OutboxItem::decodeSkippingRequest(broken)) << broken;
     }
+}
+
+TEST(OutboxItemCoding, AttemptCountsBeyondTheRangeAreHeldAtItsEnds) {
+    const std::string rest = R"({"id":"i","request":{},"idempotencyKey":"k",)"
+                             R"("logDestination":"stash","logTitle":"t","createdAt":1,"attempts":)";
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    for (const auto& [stored, read] :
+         std::vector<std::pair<std::string, std::int64_t>>{{"9223372036854775807", most},
+                                                           {"18446744073709551615", most},
+                                                           {"1e300", most},
+                                                           {"-4", 0},
+                                                           {"12.0", 12}}) {
+        const auto item = OutboxItem::decodeSkippingRequest(rest + stored + "}");
+        ASSERT_TRUE(item) << stored;
+        EXPECT_EQ(item->attempts, read) << stored;
+    }
+    EXPECT_FALSE(OutboxItem::decodeSkippingRequest(rest + "2.5}"));
 }
 
 TEST(OutboxItemCoding, IDsThatCouldLeaveTheFolderAreUnsafe) {
