@@ -45,10 +45,16 @@ struct Transfer {
     std::string body;
     HttpHeaders headers;
     std::stop_token stop;
+    bool tooLarge = false;
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<Transfer*>(user)->body.append(data, size * count);
+    auto* transfer = static_cast<Transfer*>(user);
+    if (size * count > HttpSession::maxReplyBytes - transfer->body.size()) {
+        transfer->tooLarge = true;
+        return 0; // ends the transfer with a write error
+    }
+    transfer->body.append(data, size * count);
     return size * count;
 }
 
@@ -144,7 +150,7 @@ std::expected<HttpResponse, HttpError> HttpSession::perform(const HttpRequest& r
     if (!easy) {
         return std::unexpected(HttpError{HttpError::Kind::transport, "out of memory"});
     }
-    Transfer transfer{{}, {}, stop};
+    Transfer transfer{{}, {}, stop, false};
     std::array<char, CURL_ERROR_SIZE> errorBuffer{};
     CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_SHARE, state_->share);
@@ -162,6 +168,8 @@ std::expected<HttpResponse, HttpError> HttpSession::perform(const HttpRequest& r
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer.data());
+    // Refuses at once a reply whose announced length is too large; writeBody catches the rest.
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxReplyBytes));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &writeBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &writeHeader);
@@ -173,6 +181,11 @@ std::expected<HttpResponse, HttpError> HttpSession::perform(const HttpRequest& r
     const CURLcode code = curl_easy_perform(e);
     if (code == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) {
         return std::unexpected(HttpError{HttpError::Kind::cancelled, "cancelled"});
+    }
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        return std::unexpected(HttpError{
+            HttpError::Kind::transport,
+            "Reply too large (over " + std::to_string(maxReplyBytes / (1024 * 1024)) + " MiB)"});
     }
     if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL) {
         return std::unexpected(

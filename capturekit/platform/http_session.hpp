@@ -4,6 +4,7 @@
 // TLS sessions across threads, so consecutive requests to the backend reuse one connection.
 
 #include <chrono>
+#include <cstddef>
 #include <expected>
 #include <stop_token>
 #include <string>
@@ -59,6 +60,11 @@ public:
     HttpSession& operator=(const HttpSession&) = delete;
 
     static HttpSession& shared();
+
+    // The largest reply body taken in; a larger reply is a transport failure ("Reply too large"),
+    // so a broken or hostile server cannot make the process hold gigabytes. Every reply of the
+    // backend is far smaller.
+    static constexpr std::size_t maxReplyBytes = 8 * 1024 * 1024;
 
     std::expected<HttpResponse, HttpError> perform(const HttpRequest& request,
                                                    std::stop_token stop = {}) override;

@@ -24,6 +24,22 @@ public:
             res.set_header("X-Reply", "yes");
             res.set_content(req.get_header_value("Authorization") + "|" + req.body, "text/plain");
         });
+        // A reply just over the limit, announced or streamed without a length.
+        server.Get("/huge", [](const httplib::Request& req, httplib::Response& res) {
+            const std::size_t size = HttpSession::maxReplyBytes + 1024 * 1024;
+            if (!req.has_param("chunked")) {
+                res.set_content(std::string(size, 'x'), "text/plain");
+                return;
+            }
+            res.set_chunked_content_provider(
+                "text/plain", [size](std::size_t offset, httplib::DataSink& sink) {
+                    const std::string chunk(64 * 1024, 'x');
+                    if (offset >= size || !sink.write(chunk.data(), chunk.size())) {
+                        sink.done();
+                    }
+                    return true;
+                });
+        });
         server.Get("/slow", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
             std::this_thread::sleep_for(1500ms);
@@ -126,6 +142,14 @@ TEST(HttpSession, TransportFailuresCarryTheTransportsOwnDetail) {
     EXPECT_EQ(timedOut.error().kind, HttpError::Kind::transport);
     EXPECT_NE(timedOut.error().description.find("timed out"), std::string::npos)
         << timedOut.error().description;
+
+    for (const char* huge : {"/huge", "/huge?chunked=1"}) {
+        const auto tooLarge = session.perform(HttpRequest{"GET", server.url(huge), {}, {}, 5s});
+        ASSERT_FALSE(tooLarge) << huge;
+        EXPECT_EQ(tooLarge.error().kind, HttpError::Kind::transport);
+        EXPECT_TRUE(tooLarge.error().description.starts_with("Reply too large"))
+            << tooLarge.error().description;
+    }
 
     const auto malformed =
         session.perform(HttpRequest{"GET", "ftp://example.invalid/x", {}, {}, 1s});
