@@ -10,6 +10,7 @@
 #include <capturekit/account/supabase_auth.hpp>
 #include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
+#include <capturekit/platform/file_secret_store.hpp>
 #include <capturekit/platform/secret_store.hpp>
 #include <capturekit/platform/text.hpp>
 
@@ -59,7 +60,7 @@ bool setUpThisComputer() {
     if (!minted) {
         Console::printError("Signed in, but couldn’t set " +
                             std::string(PlatformWords::thisMachine) +
-                            " up for capture: " + minted.error().description());
+                            " up for capture: " + Console::printable(minted.error().description()));
         return false;
     }
     Console::print("This computer is set up for capture.");
@@ -84,10 +85,12 @@ std::expected<int, UsageError> signIn(Arguments& arguments) {
     const auto session =
         SupabaseAuth::shared().signIn(trimmedSpacesAndTabs(validUTF8(**email)), *typedPassword);
     if (!session) {
-        Console::printError(session.error().description());
+        Console::printError(Console::printable(session.error().description()));
         return ExitCode::failure;
     }
-    Console::print("Signed in as " + SupabaseAuth::shared().currentEmail().value_or(**email) + ".");
+    Console::print("Signed in as " +
+                   Console::printable(SupabaseAuth::shared().currentEmail().value_or(**email)) +
+                   ".");
     const bool ready = TokenStore::hasToken() || setUpThisComputer();
     askForConsentIfUndecided();
     if (ready && CaptureOutbox::pendingCount() > 0) {
@@ -177,6 +180,19 @@ std::expected<int, UsageError> consent(Arguments& arguments) {
     return ExitCode::success;
 }
 
+// Only a plain file can be open to others; a keyring is the user's alone.
+void warnIfCredentialsAreOpen() {
+    const FileSecretStore file(FileSecretStore::defaultPath());
+    if (file.isOpenToOthers()) {
+        const std::string path = file.file().string();
+        const std::string folder = file.file().parent_path().string();
+        Console::print("Warning: other users of this computer can reach the credentials in " +
+                       Console::printable(path) + " — run `chmod 700 '" +
+                       Console::printable(folder) + "' && chmod 600 '" + Console::printable(path) +
+                       "'`.");
+    }
+}
+
 std::expected<int, UsageError> status(Arguments& arguments) {
     if (const auto done = arguments.expectNoMore(); !done) {
         return std::unexpected(done.error());
@@ -187,12 +203,14 @@ std::expected<int, UsageError> status(Arguments& arguments) {
     Console::print("API base: " + CaptureConfig::endpoints().apiBase());
     Console::print(std::string("API key: ") +
                    (environment.usesBuiltInAnonKey() ? "built in" : "from TARVO_API_KEY"));
-    Console::print("Signed in: " + SupabaseAuth::shared().currentEmail().value_or("no"));
+    Console::print("Signed in: " +
+                   Console::printable(SupabaseAuth::shared().currentEmail().value_or("no")));
     Console::print(std::string("Device token: ") + (TokenStore::hasToken() ? "stored" : "none"));
     Console::print(std::string("Credentials: ") +
                    (SecretStore::usesPlainFile()
                         ? "stored in a plain file (TARVO_SECRET_STORE=file)"
                         : "keyring"));
+    warnIfCredentialsAreOpen();
     Console::print("AI on captures: " + consentState());
     Console::print("Outbox: " + std::to_string(CaptureOutbox::pendingCount()) + " waiting");
     return ExitCode::success;

@@ -53,7 +53,7 @@ std::expected<int, UsageError> captureOn(Arguments& arguments, CaptureSurface su
     const SuggestClient suggestClient(Auth::defaultProvider());
     const auto outcome =
         CaptureEngine::capture(item, client, &suggestClient, std::string(DeviceInfo::name));
-    Console::print(outcome.message);
+    Console::print(Console::printable(outcome.message));
     AccountCommands::sayHowToSignInWithoutDeviceToken();
     return outcome.success ? ExitCode::success : ExitCode::failure;
 }

@@ -32,6 +32,21 @@ void printError(std::string_view line) {
     std::cerr << line << '\n' << std::flush;
 }
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t codePoint : capturekit::text::codePoints(text)) {
+        if (codePoint == '\t' || codePoint == '\n' || codePoint == '\r') {
+            out += ' ';
+        } else if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint <= 0x9f)) {
+            capturekit::text::appendCodePoint(out, U'\uFFFD');
+        } else {
+            capturekit::text::appendCodePoint(out, codePoint);
+        }
+    }
+    return out;
+}
+
 std::string readStandardInput() {
     std::string text{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
     return capturekit::text::validUTF8(withoutFinalLineBreak(std::move(text)));

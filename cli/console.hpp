@@ -13,6 +13,11 @@ namespace tarvo::cli::Console {
 void print(std::string_view line);      // standard output, with a line break
 void printError(std::string_view line); // standard error, with a line break
 
+// Text from elsewhere (the server, stored files) made safe to print: valid UTF-8 whose control
+// characters (C0, DEL, C1), which a terminal would obey as commands, are replaced; tabs and line
+// breaks become spaces, the others U+FFFD.
+std::string printable(std::string_view text);
+
 // Everything on standard input, as valid UTF-8, without its final line break.
 std::string readStandardInput();
 bool inputIsTerminal();

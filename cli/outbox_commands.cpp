@@ -28,7 +28,7 @@ void printSummary() {
     std::string line = std::to_string(CaptureOutbox::pendingCount()) + " waiting, oldest queued " +
                        Console::age(summary->oldest, dates::now());
     if (summary->lastError) {
-        line += " — last error: " + *summary->lastError + " (" +
+        line += " — last error: " + Console::printable(*summary->lastError) + " (" +
                 plural(static_cast<std::size_t>(summary->attempts), "attempt") + ")";
     }
     if (const auto stalled = CaptureOutbox::stalledCount(); stalled > 0) {
@@ -43,8 +43,9 @@ std::expected<int, UsageError> list(Arguments& arguments) {
     }
     const auto now = dates::now();
     for (const auto& row : CaptureOutbox::queued()) {
-        Console::print(row.title + "\t" + std::string(rawValue(row.destination)) + "\t" +
-                       Console::age(row.age, now) + "\t" + row.error.value_or("-"));
+        Console::print(Console::printable(row.title) + "\t" +
+                       std::string(rawValue(row.destination)) + "\t" + Console::age(row.age, now) +
+                       "\t" + Console::printable(row.error.value_or("-")));
     }
     printSummary();
     return ExitCode::success;

@@ -8,6 +8,7 @@
 
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/model/raw_value.hpp>
+#include <capturekit/platform/file_secret_store.hpp>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,10 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
     EXPECT_EQ(wrong.exitStatus, 1);
     EXPECT_EQ(lastLine(wrong.errors), "Invalid login credentials");
     EXPECT_EQ(wrong.output, "");
+    // The server's text reaches the terminal without the control sequences it would obey.
+    failNext("/auth/v1/token",
+             {{"status", 400}, {"body", {{"msg", "No\u001b]0;owned\u0007\u009b2J\u007f\nmore"}}}});
+    EXPECT_EQ(lastLine(signIn().errors), "No\uFFFD]0;owned\uFFFD\uFFFD2J\uFFFD more");
 
     failNext("/rest/v1/ingest_devices", {{"status", 500}, {"body", "{\"message\":\"down\"}"}});
     const auto noDevice = signIn();
@@ -153,6 +158,13 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
     EXPECT_NE(status.find("Signed in: " + email + "\n"), std::string::npos) << status;
     EXPECT_NE(status.find("Device token: none\n"), std::string::npos) << status;
     EXPECT_NE(status.find("Credentials: stored in a plain file"), std::string::npos) << status;
+    EXPECT_EQ(status.find("Warning"), std::string::npos) << status;
+    std::filesystem::permissions(FileSecretStore::defaultPath(), std::filesystem::perms(0644));
+    EXPECT_NE(run({"status"})
+                  .output.find("\nWarning: other users of this computer can reach the "
+                               "credentials in " +
+                               FileSecretStore::defaultPath().string()),
+              std::string::npos);
     const auto waiting = run({"task", "--", "--wait", "for it"});
     EXPECT_EQ(waiting.exitStatus, 0) << waiting.errors;
     EXPECT_TRUE(waiting.output.starts_with("Queued (1 ")) << waiting.output;
