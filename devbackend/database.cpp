@@ -1,5 +1,7 @@
 #include "database.hpp"
 
+#include <capturekit/platform/paths.hpp>
+
 #include <system_error>
 
 namespace devbackend {
@@ -94,9 +96,13 @@ bool Statement::isNull(int column) const {
 }
 
 Database::Database(const std::filesystem::path& path) {
+    // It holds the token-signing secret, every capture and the request log: missing folders are
+    // made 0700, and the files (SQLite's side files included) are the owner's alone.
     if (path.has_parent_path()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(path.parent_path(), ignored);
+        capturekit::paths::ensurePrivateDirectory(path.parent_path());
+    }
+    if (const auto error = capturekit::paths::restrictDatabaseFiles(path)) {
+        throw DatabaseError("cannot open " + path.string() + ": " + error.message());
     }
     if (sqlite3_open_v2(path.c_str(), &connection_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,

@@ -59,7 +59,7 @@ private:
 
 class Database {
 public:
-    // Opens (creating when needed) the database file and its folder.
+    // Opens (creating when needed) the database file and its folder, readable by the owner alone.
     explicit Database(const std::filesystem::path& path);
     ~Database();
     Database(const Database&) = delete;

@@ -4,6 +4,8 @@
 #include "dev_backend_server.hpp"
 #include "options.hpp"
 
+#include <capturekit/platform/paths.hpp>
+
 #include <pthread.h>
 #include <signal.h>
 
@@ -63,6 +65,11 @@ int main(int argc, char** argv) {
         .anonymousKey =
             options->anonymousKey.empty() ? TARVO_DEVBACKEND_ANON_KEY : options->anonymousKey,
         .logRequests = options->verbose};
+
+    if (options->database.empty()) {
+        // The default folder is the server's own, so it is kept private even when it exists.
+        capturekit::paths::claimPrivateDirectory(settings.database.parent_path());
+    }
 
     std::unique_ptr<devbackend::DevBackendServer> server;
     try {

@@ -23,8 +23,9 @@ public:
     void record(const httplib::Request& request, int status, std::string_view outcome);
     // The last `limit` requests whose path starts with `pathPrefix`, oldest first: objects with
     // "method", "path", "query", "headers" (name to value; repeated names joined with ", "),
-    // "body" (its first MiB), "body_size", "body_truncated", "status", "outcome",
-    // "received_at".
+    // "body" (its first 64 KiB), "body_size", "body_truncated", "status", "outcome",
+    // "received_at". Credentials are not kept: the "Authorization" header and the "password" and
+    // "refresh_token" members of a body read "[redacted]".
     capturekit::Json list(std::size_t limit, std::string_view pathPrefix);
     void clear();
 

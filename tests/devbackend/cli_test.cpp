@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -65,9 +66,15 @@ TEST(CommandLineTest, TheDemoUserCanSignIn) {
     EXPECT_EQ(session.email, "demo@tarvo.test");
 }
 
-TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestart) {
+unsigned modeOf(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestartInPrivateFiles) {
     DevBackendProcess scratch;
-    const std::string database = (scratch.databasePath().parent_path() / "kept.sqlite3").string();
+    const auto folder = scratch.databasePath().parent_path() / "new" / "folder";
+    const std::string database = (folder / "kept.sqlite3").string();
     Account account;
     std::string entryID;
     {
@@ -77,9 +84,18 @@ TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestart) {
         entryID =
             client.ingest(account.deviceToken, Json{{"content", "kept"}, {"tags", Json::array()}})
                 .json()["id"];
+        // It holds the signing secret: no other user may read it.
+        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(modeOf(folder.parent_path()), 0700u);
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            EXPECT_EQ(modeOf(database + suffix), 0600u) << suffix;
+        }
         EXPECT_EQ(backend.stop(), 0);
     }
+    // A database left readable by an older server is closed up when opened.
+    std::filesystem::permissions(database, std::filesystem::perms(0644));
     DevBackendProcess backend({"--db", database, "--demo"});
+    EXPECT_EQ(modeOf(database), 0600u);
     BackendClient client(backend);
     // Tokens signed before the restart still verify: the signing secret is kept too.
     EXPECT_EQ(client
