@@ -1,6 +1,7 @@
 #include "dev_backend_server.hpp"
 
 #include "connection_dropper.hpp"
+#include "dev_request_guard.hpp"
 #include "schema.hpp"
 
 #include <sys/socket.h>
@@ -16,10 +17,6 @@ constexpr std::size_t workerThreads = 64;
 // Bodies up to this much over the limit are read and refused with a proper reply; beyond it the
 // HTTP layer refuses them before reading.
 constexpr std::size_t bodySlack = 1024 * 1024;
-
-bool isLoopback(std::string_view address) {
-    return address.starts_with("127.") || address == "::1" || address.starts_with("::ffff:127.");
-}
 
 bool isDevelopmentPath(std::string_view path) {
     return path == "/__dev" || path.starts_with("/__dev/");
@@ -170,9 +167,8 @@ void DevBackendServer::serve(const httplib::Request& request, httplib::Response&
 }
 
 HttpReply DevBackendServer::answerDevelopment(const httplib::Request& request) {
-    if (!isLoopback(request.remote_addr)) {
-        return HttpReply::json(403, capturekit::Json{{"error", "development endpoints answer "
-                                                               "only loopback callers"}});
+    if (auto refused = dev_request_guard::refusal(request)) {
+        return std::move(*refused);
     }
     return development_.handle(request);
 }

@@ -163,6 +163,46 @@ TEST(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
     EXPECT_EQ(backend.stop(), 0) << "the server exits cleanly, so it never crashed";
 }
 
+TEST(RobustnessTest, DevelopmentEndpointsRefuseWebPagesAndRebindingNames) {
+    DevBackendProcess backend;
+    BackendClient client(backend);
+    const std::string port = std::to_string(backend.port());
+    const auto health = [&](httplib::Headers headers) {
+        return client.send("GET", "/__dev/health", {}, std::move(headers)).status;
+    };
+    for (const std::string& host :
+         std::vector<std::string>{"localhost:" + port, "LocalHost", "[::1]:" + port, "127.0.0.1"}) {
+        EXPECT_EQ(health({{"Host", host}}), 200) << host;
+    }
+    for (const std::string& host :
+         std::vector<std::string>{"attacker.example:" + port, "127.0.0.1.attacker.example",
+                                  "localhost:" + port + "x", "[::1", ""}) {
+        const Reply refused = client.send("GET", "/__dev/requests", {}, {{"Host", host}});
+        EXPECT_EQ(refused.status, 403) << host;
+        EXPECT_TRUE(refused.json()["error"].is_string()) << host;
+    }
+    EXPECT_EQ(health({{"Origin", "http://localhost:" + port}}), 200);
+    for (const char* origin : {"https://attacker.example", "null", "http://localhost.example"}) {
+        EXPECT_EQ(health({{"Origin", origin}}), 403) << origin;
+    }
+
+    // A page can post text/plain without asking first; only JSON bodies are taken.
+    const std::string user = R"({"email": "page@example.test", "password": "secret1"})";
+    for (const char* type :
+         {"text/plain", "application/x-www-form-urlencoded", "application/jsonx"}) {
+        const Reply refused = client.send("POST", "/__dev/users", user, {{"Content-Type", type}});
+        EXPECT_EQ(refused.status, 415) << type;
+        EXPECT_TRUE(refused.json()["error"].is_string()) << type;
+    }
+    EXPECT_EQ(client.send("DELETE", "/__dev/faults", {}, {{"Content-Type", "text/plain"}}).status,
+              204);
+    EXPECT_EQ(client
+                  .send("POST", "/__dev/users", user,
+                        {{"Content-Type", "Application/JSON; charset=utf-8"}})
+                  .status,
+              201);
+}
+
 std::optional<std::string> nonLoopbackAddress() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
@@ -199,8 +239,13 @@ TEST(RobustnessTest, DevelopmentEndpointsAnswerOnlyLoopbackCallers) {
                     {{"apikey", DevBackendProcess::anonymousKey()}}, "{}", "application/json");
     ASSERT_TRUE(contract);
     EXPECT_EQ(contract->status, 401) << "the backend contract is served to everyone";
+    // Its base URL names 0.0.0.0; a loopback caller names the server as a loopback host.
     BackendClient local(backend);
-    EXPECT_EQ(local.send("GET", "/__dev/health").status, 200);
+    EXPECT_EQ(local
+                  .send("GET", "/__dev/health", {},
+                        {{"Host", "127.0.0.1:" + std::to_string(backend.port())}})
+                  .status,
+              200);
 }
 
 } // namespace
