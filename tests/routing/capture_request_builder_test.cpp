@@ -44,24 +44,6 @@ TEST_F(RequestBuilder, ConsentDecidesTheOptOutAndTheRungDecidesExplicitOrInferre
     EXPECT_EQ(chosen.routeRung, "explicit");
 }
 
-TEST_F(RequestBuilder, TheReflectSurfaceSendsRemindMeToBloomWhileANeutralOneSendsItToDocket) {
-    CaptureItem reflect = item("remind me to breathe");
-    reflect.surface = CaptureSurface::reflectIntent;
-    const auto toBloom =
-        CaptureRequestBuilder::build(CaptureRouter::route(reflect, {}), reflect, {});
-    EXPECT_EQ(toBloom.destination, "bloom");
-    EXPECT_EQ(toBloom.routeRung, "explicit");
-    EXPECT_EQ(toBloom.sourceType, "voice_capture");
-
-    CaptureItem neutral = item("remind me to breathe");
-    neutral.surface = CaptureSurface::composer;
-    const auto toDocket =
-        CaptureRequestBuilder::build(CaptureRouter::route(neutral, {}), neutral, {});
-    EXPECT_EQ(toDocket.destination, "docket");
-    EXPECT_EQ(toDocket.routeRung, "inferred");
-    EXPECT_EQ(toDocket.sourceType, "manual");
-}
-
 TEST_F(RequestBuilder, PeopleAreNamedOnlyInPrivateLanesAndCardsCreateThem) {
     CaptureItem shared = item("met at the fair");
     shared.contact = ContactCard{.name = "  Ada Lovelace \n"};
