@@ -1,0 +1,76 @@
+#pragma once
+
+// The desktop app's own settings, in the preferences domain of the application id (not the
+// suite's shared one): eight keys with their defaults, and the helpers for the automatic-capture
+// switch, its switch-on date and the screenshots already handled. Storage is best effort: a
+// store that cannot be opened reads as the defaults and drops writes.
+
+#include <desktop/model/hotkey_combo.hpp>
+
+#include <capturekit/platform/date_time.hpp>
+#include <capturekit/platform/preferences.hpp>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::desktop {
+
+class AppSettings {
+public:
+    static constexpr std::string_view autoCaptureEnabledKey = "desktopAutoCaptureEnabled";
+    static constexpr std::string_view autoCaptureEnabledAtKey = "desktopAutoCaptureEnabledAt";
+    static constexpr std::string_view confirmBeforeSendingKey =
+        "desktopCaptureConfirmBeforeSending";
+    static constexpr std::string_view sentFingerprintsKey = "desktopCaptureSentFingerprints";
+    static constexpr std::string_view folderOverrideKey = "desktopCaptureFolderOverride";
+    static constexpr std::string_view selectionHotkeyEnabledKey = "selectionHotkeyEnabled";
+    static constexpr std::string_view quickEntryHotkeyEnabledKey = "quickEntryHotkeyEnabled";
+    static constexpr std::string_view hotkeyComboKey = "selectionHotkeyCombo";
+
+    // Fingerprints kept by recordSent; older ones are forgotten.
+    static constexpr std::size_t sentFingerprintLimit = 500;
+
+    // The application's standard preferences and the system clock.
+    AppSettings();
+    AppSettings(capturekit::Preferences preferences, const capturekit::Clock& clock);
+
+    const capturekit::Preferences& preferences() const { return preferences_; }
+
+    bool autoCaptureEnabled() const;
+    // Stores the switch; switching on keeps an earlier switch-on date or stores now, switching
+    // off removes the date.
+    void persistAutoCapture(bool on) const;
+    // Absent when missing or not a date.
+    std::optional<capturekit::Date> autoCaptureEnabledAt() const;
+
+    bool confirmBeforeSending() const;
+    void setConfirmBeforeSending(bool on) const;
+
+    std::vector<std::string> sentFingerprints() const;
+    bool wasSent(std::string_view fingerprint) const;
+    // Adds the fingerprint unless it is already there, keeping the newest sentFingerprintLimit.
+    void recordSent(const std::string& fingerprint) const;
+
+    std::optional<std::string> folderOverride() const;
+
+    // Absent reads as on; a stored false as off.
+    bool selectionHotkeyEnabled() const;
+    void setSelectionHotkeyEnabled(bool on) const;
+    bool quickEntryHotkeyEnabled() const;
+    void setQuickEntryHotkeyEnabled(bool on) const;
+
+    // An absent or unknown raw value reads as controlOption.
+    HotkeyCombo hotkeyCombo() const;
+    void setHotkeyCombo(HotkeyCombo combo) const;
+
+private:
+    bool flag(std::string_view key, bool fallback) const;
+
+    capturekit::Preferences preferences_;
+    const capturekit::Clock* clock_;
+};
+
+} // namespace tarvo::desktop

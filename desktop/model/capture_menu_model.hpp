@@ -1,0 +1,201 @@
+#pragma once
+
+// The controller of the tray app: the state the menu shows, the app's settings, the account, the
+// AI-consent answer, the outbox and its timer, and the login item. It lives on the main thread;
+// every blocking library call runs in `tasks_` and comes back with a queued call before it
+// touches a field. Published fields are properties whose change signals the views bind to;
+// optional texts are empty when absent.
+
+#include <desktop/model/app_settings.hpp>
+#include <desktop/model/background_tasks.hpp>
+#include <desktop/model/hotkey_combo.hpp>
+#include <desktop/platform/desktop_services.hpp>
+
+#include <capturekit/platform/notification_center.hpp>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tarvo::desktop {
+
+class CaptureMenuModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY isEnabledChanged)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+    Q_PROPERTY(int sentCount READ sentCount NOTIFY sentCountChanged)
+    Q_PROPERTY(QString lastEvent READ lastEvent NOTIFY lastEventChanged)
+    Q_PROPERTY(
+        bool confirmBeforeSending READ confirmBeforeSending NOTIFY confirmBeforeSendingChanged)
+    Q_PROPERTY(bool hasToken READ hasToken NOTIFY hasTokenChanged)
+    Q_PROPERTY(QString signedInEmail READ signedInEmail NOTIFY signedInEmailChanged)
+    Q_PROPERTY(bool accountBusy READ accountBusy NOTIFY accountBusyChanged)
+    Q_PROPERTY(QString accountError READ accountError NOTIFY accountErrorChanged)
+    Q_PROPERTY(bool aiDecided READ aiDecided NOTIFY aiDecidedChanged)
+    Q_PROPERTY(bool aiGranted READ aiGranted NOTIFY aiGrantedChanged)
+    Q_PROPERTY(bool hotkeyEnabled READ hotkeyEnabled NOTIFY hotkeyEnabledChanged)
+    Q_PROPERTY(QString hotkeyStatus READ hotkeyStatus NOTIFY hotkeyStatusChanged)
+    Q_PROPERTY(bool quickEntryEnabled READ quickEntryEnabled NOTIFY quickEntryEnabledChanged)
+    Q_PROPERTY(QString quickEntryStatus READ quickEntryStatus NOTIFY quickEntryStatusChanged)
+    Q_PROPERTY(int outboxCount READ outboxCount NOTIFY outboxCountChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(
+        QString launchAtLoginStatus READ launchAtLoginStatus NOTIFY launchAtLoginStatusChanged)
+    Q_PROPERTY(QString credentialsNote READ credentialsNote NOTIFY credentialsNoteChanged)
+
+public:
+    struct Timing {
+        std::chrono::milliseconds outboxInterval{std::chrono::seconds(300)};
+        // How long quitting waits for a pending send.
+        std::chrono::milliseconds quitWaitLimit{std::chrono::seconds(8)};
+    };
+
+    CaptureMenuModel(DesktopServices services, AppSettings settings, Timing timing,
+                     QObject* parent = nullptr);
+    explicit CaptureMenuModel(DesktopServices services, QObject* parent = nullptr);
+    ~CaptureMenuModel() override;
+
+    bool isEnabled() const { return isEnabled_; }
+    QString status() const { return status_; }
+    int sentCount() const { return sentCount_; }
+    QString lastEvent() const { return lastEvent_; }
+    bool confirmBeforeSending() const { return confirmBeforeSending_; }
+    bool hasToken() const { return hasToken_; }
+    QString signedInEmail() const { return signedInEmail_; }
+    bool accountBusy() const { return accountBusy_; }
+    QString accountError() const { return accountError_; }
+    bool aiDecided() const { return aiDecided_; }
+    bool aiGranted() const { return aiGranted_; }
+    bool hotkeyEnabled() const { return hotkeyEnabled_; }
+    QString hotkeyStatus() const { return hotkeyStatus_; }
+    HotkeyCombo hotkeyCombo() const { return hotkeyCombo_; }
+    bool quickEntryEnabled() const { return quickEntryEnabled_; }
+    QString quickEntryStatus() const { return quickEntryStatus_; }
+    int outboxCount() const { return outboxCount_; }
+    bool launchAtLogin() const { return launchAtLogin_; }
+    QString launchAtLoginStatus() const { return launchAtLoginStatus_; }
+    // Where credentials are kept when that needs saying (a plain file), or why the keyring
+    // could not be used.
+    QString credentialsNote() const { return credentialsNote_; }
+
+    const AppSettings& settings() const { return settings_; }
+    DesktopServices& services() { return services_; }
+    // Whether the start-up reads of the keyring and the outbox have come back.
+    bool isLoaded() const { return loaded_; }
+
+public slots:
+    void signIn(const QString& email, const QString& password);
+    void signOut();
+    // Reads the token store again; with a token, flushes the outbox by force.
+    void reloadToken();
+    // Stores a device token typed by hand (trimmed; a blank one is ignored), then reloadToken.
+    void saveDeviceToken(const QString& token);
+    void drainOutbox(bool force);
+    // The consent panel's answer and the "Use AI on captures" toggle.
+    void recordConsent(bool granted);
+    void setLaunchAtLogin(bool on);
+    // The quit path (the menu's Quit, SIGTERM, SIGINT, the session's end): readyToQuit follows
+    // once the pending send has finished, or after Timing::quitWaitLimit. The main thread keeps
+    // running meanwhile, so the send can finish.
+    void finishPendingOnQuit();
+
+public:
+    // The send that quitting waits for (the delayed selection send).
+    void setPendingSend(TaskHandle task);
+    std::optional<TaskHandle> pendingSend() const { return pendingSend_; }
+    BackgroundTasks& tasks() { return *tasks_; }
+
+signals:
+    void isEnabledChanged();
+    void statusChanged();
+    void sentCountChanged();
+    void lastEventChanged();
+    void confirmBeforeSendingChanged();
+    void hasTokenChanged();
+    void signedInEmailChanged();
+    void accountBusyChanged();
+    void accountErrorChanged();
+    void aiDecidedChanged();
+    void aiGrantedChanged();
+    void hotkeyEnabledChanged();
+    void hotkeyStatusChanged();
+    void hotkeyComboChanged();
+    void quickEntryEnabledChanged();
+    void quickEntryStatusChanged();
+    void outboxCountChanged();
+    void launchAtLoginChanged();
+    void launchAtLoginStatusChanged();
+    void credentialsNoteChanged();
+    // Any published field changed.
+    void changed();
+
+    void loadedChanged();
+    // "AIConsent.needsDecision": the consent panel is to be shown.
+    void consentNeeded();
+    // A drain of the outbox has come back (with or without deliveries).
+    void outboxDrained();
+    void readyToQuit();
+
+private:
+    struct Loaded;
+    struct SignInResult;
+    struct Drained;
+
+    void start();
+    void observeNotifications();
+    void applyLoaded(const Loaded& loaded);
+    void finishSignIn(const SignInResult& result);
+    void finishSignOut(int outboxCount);
+    void finishDrain(const Drained& drained);
+    void refreshConsent();
+    void refreshAccountEmail();
+    void startWatching();
+    void stopWatching();
+
+    template <typename T> void publish(T& field, T value, void (CaptureMenuModel::*signal)());
+
+    DesktopServices services_;
+    AppSettings settings_;
+    Timing timing_;
+
+    bool isEnabled_ = false;
+    QString status_ = QStringLiteral("Off");
+    int sentCount_ = 0;
+    QString lastEvent_;
+    bool confirmBeforeSending_ = false;
+    bool hasToken_ = false;
+    QString signedInEmail_;
+    bool accountBusy_ = false;
+    QString accountError_;
+    bool aiDecided_ = false;
+    bool aiGranted_ = false;
+    bool hotkeyEnabled_ = true;
+    QString hotkeyStatus_;
+    HotkeyCombo hotkeyCombo_ = HotkeyCombo::controlOption;
+    bool quickEntryEnabled_ = true;
+    QString quickEntryStatus_;
+    std::optional<TaskHandle> pendingSend_;
+    int outboxCount_ = 0;
+    bool launchAtLogin_ = false;
+    QString launchAtLoginStatus_;
+    QTimer outboxTimer_;
+    QString credentialsNote_;
+
+    bool loaded_ = false;
+    bool quitting_ = false;
+    bool quitAnnounced_ = false;
+
+    // Notification observers hop to the main thread through this; see observeNotifications.
+    struct Relay;
+    std::shared_ptr<Relay> relay_;
+    std::vector<capturekit::NotificationCenter::Observation> observations_;
+    // Last, so it goes first: running tasks stop before any field they report to goes away.
+    std::unique_ptr<BackgroundTasks> tasks_;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,18 @@
+#pragma once
+
+// The desktop services the app works through: the X11 and freedesktop implementations in the
+// app, in-memory fakes in the tests.
+
+#include <desktop/platform/folder_opener.hpp>
+#include <desktop/platform/frontmost_app.hpp>
+#include <desktop/platform/login_item.hpp>
+
+namespace tarvo::desktop {
+
+struct DesktopServices {
+    LoginItem& loginItem;
+    FolderOpener& folderOpener;
+    FrontmostApp& frontmostApp;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,27 @@
+#pragma once
+
+// The window the person is working in, so a panel that takes focus can give it back.
+
+#include <optional>
+#include <string>
+
+namespace tarvo::desktop {
+
+struct ActiveWindow {
+    unsigned long id = 0;   // the window system's id
+    std::string name;       // the program's name (WM_CLASS class part)
+    std::string identifier; // the program's instance (WM_CLASS instance part)
+    long pid = 0;           // 0 when unknown
+    std::string title;
+    bool operator==(const ActiveWindow&) const = default;
+};
+
+class FrontmostApp {
+public:
+    virtual ~FrontmostApp() = default;
+    virtual std::optional<ActiveWindow> active() const = 0;
+    // Asks the window manager to activate the window again; false when it is gone.
+    virtual bool activate(const ActiveWindow& window) = 0;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,292 @@
+// The menu model with fake desktop services and the dev backend over real HTTP. The library reads
+// its configuration once per process, so the whole program shares one sandbox folder (XDG folders
+// and a plain-file secret store), emptied before each test.
+
+#include <desktop/model/capture_menu_model.hpp>
+#include <desktop/platform/fake/fake_desktop_services.hpp>
+
+#include "support/backend_client.hpp"
+#include "support/dev_backend_environment.hpp"
+#include "support/temporary_folder.hpp"
+
+#include <capturekit/account/ai_consent.hpp>
+#include <capturekit/account/auth_providers.hpp>
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/account/device_token_minter.hpp>
+#include <capturekit/account/supabase_auth.hpp>
+#include <capturekit/delivery/capture_outbox.hpp>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace capturekit;
+using namespace std::chrono_literals;
+using tarvo::desktop::AppSettings;
+using tarvo::desktop::CaptureMenuModel;
+using tarvo::desktop::HotkeyCombo;
+using tarvo::desktop::TaskHandle;
+using tarvo::test::BackendClient;
+using tarvo::test::DevBackendEnvironment;
+
+namespace {
+
+tarvo::test::TemporaryFolder& sandbox() {
+    static tarvo::test::TemporaryFolder folder;
+    return folder;
+}
+
+// Before any configuration is read: the sandbox's folders and the plain-file secret store.
+const bool sandboxed = [] {
+    ::setenv("XDG_CONFIG_HOME", (sandbox() / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (sandbox() / "data").c_str(), 1);
+    ::setenv("TARVO_SECRET_STORE", "file", 1);
+    return true;
+}();
+auto* const environment = DevBackendEnvironment::install();
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_desktop_menu";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+constexpr std::string_view password = "correct horse";
+
+struct MenuModelTest : testing::Test {
+    MenuModelTest() {
+        application();
+        // Open databases are kept by the process, so the preferences are emptied key by key.
+        for (const auto& preferences :
+             {CaptureConfig::standardPreferences(), CaptureConfig::appGroupPreferences()}) {
+            for (const auto& key : preferences.keys()) {
+                preferences.remove(key);
+            }
+        }
+        std::filesystem::remove_all(sandbox() / "data");
+    }
+
+    std::unique_ptr<CaptureMenuModel> makeModel(CaptureMenuModel::Timing timing = {}) {
+        auto model = std::make_unique<CaptureMenuModel>(fakes.services(), AppSettings(), timing);
+        consentRequests =
+            std::make_unique<QSignalSpy>(model.get(), &CaptureMenuModel::consentNeeded);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->isLoaded(); }, 10000));
+        return model;
+    }
+
+    void signIn(CaptureMenuModel& model, const std::string& withPassword = std::string(password)) {
+        model.signIn(QString::fromStdString(" \t" + email + " "),
+                     QString::fromStdString(withPassword));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model.accountBusy(); }, 20000));
+    }
+
+    // Waits until every task the model started has come back.
+    static void settle(CaptureMenuModel& model) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.tasks().runningCount() == 0; }, 20000));
+    }
+
+    static void queueCaptures(int count) {
+        for (int index = 0; index < count; ++index) {
+            const auto title = "waiting " + std::to_string(index);
+            ASSERT_TRUE(CaptureOutbox::enqueue(CaptureIngestRequest{{.content = title}},
+                                               "key-" + title, Destination::stash, title));
+        }
+    }
+
+    void failNext(const std::string& path, Json fault) {
+        fault["path"] = path;
+        backend.addFault(fault);
+    }
+
+    tarvo::desktop::fake::FakeDesktopServices fakes;
+    BackendClient backend{DevBackendEnvironment::backend()};
+    std::string email = BackendClient::uniqueEmail();
+    std::string userID = backend.addUser(email, std::string(password)).value("id", "");
+    std::unique_ptr<QSignalSpy> consentRequests;
+};
+
+TEST_F(MenuModelTest, AFirstLaunchStartsWithEverythingOffAndBothHotKeysOn) {
+    fakes.loginItem.enabled = true;
+    const auto model = makeModel();
+    EXPECT_FALSE(model->isEnabled());
+    EXPECT_EQ(model->status(), "Off");
+    EXPECT_FALSE(model->confirmBeforeSending());
+    EXPECT_TRUE(model->hotkeyEnabled());
+    EXPECT_TRUE(model->quickEntryEnabled());
+    EXPECT_EQ(model->hotkeyCombo(), HotkeyCombo::controlOption);
+    EXPECT_FALSE(model->hasToken());
+    EXPECT_TRUE(model->signedInEmail().isEmpty());
+    EXPECT_TRUE(model->launchAtLogin());
+    EXPECT_EQ(model->outboxCount(), 0);
+    EXPECT_EQ(model->credentialsNote(),
+              "Credentials are stored in a plain file (TARVO_SECRET_STORE=file).");
+    EXPECT_EQ(consentRequests->count(), 0) << "no token, so no consent question yet";
+}
+
+TEST_F(MenuModelTest, SigningInSetsThisComputerUpAndAsksForConsent) {
+    const auto model = makeModel();
+    signIn(*model);
+    EXPECT_EQ(model->signedInEmail().toStdString(), email);
+    EXPECT_TRUE(model->accountError().isEmpty()) << model->accountError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+    EXPECT_GE(consentRequests->count(), 1);
+
+    const Json devices = backend.send("GET", "/__dev/users/" + userID + "/devices").json();
+    ASSERT_EQ(devices.size(), 1u) << devices.dump();
+    EXPECT_EQ(devices[0].value("name", ""), DeviceTokenMinter::deviceName());
+    EXPECT_EQ(devices[0].value("source", ""), "linux");
+
+    // Choosing "Not now" is a decision: the flags follow it and no further question comes.
+    model->recordConsent(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->aiDecided(); }, 5000));
+    EXPECT_FALSE(model->aiGranted());
+    const int asked = consentRequests->count();
+    const auto restarted = makeModel();
+    QTest::qWait(100);
+    EXPECT_EQ(consentRequests->count(), 0);
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(MenuModelTest, AWrongPasswordShowsTheServersTextAndLeavesTheMenuUsable) {
+    const auto model = makeModel();
+    signIn(*model, "wrong password");
+    EXPECT_EQ(model->accountError(), "Invalid login credentials");
+    EXPECT_TRUE(model->signedInEmail().isEmpty());
+    EXPECT_FALSE(model->hasToken());
+
+    signIn(*model);
+    EXPECT_EQ(model->signedInEmail().toStdString(), email);
+    EXPECT_TRUE(model->accountError().isEmpty());
+}
+
+TEST_F(MenuModelTest, AFailedSetUpLeavesThePersonSignedInWithoutAToken) {
+    const auto model = makeModel();
+    failNext("/rest/v1/ingest_devices", {{"status", 500}, {"body", "database on fire"}});
+    signIn(*model);
+    EXPECT_EQ(model->signedInEmail().toStdString(), email);
+    EXPECT_TRUE(model->accountError().startsWith(
+        "Signed in, but couldn’t set this computer up for capture: "))
+        << model->accountError().toStdString();
+    QTest::qWait(200);
+    EXPECT_FALSE(model->hasToken());
+    EXPECT_EQ(consentRequests->count(), 1) << "asked after a sign-in even without a device";
+}
+
+TEST_F(MenuModelTest, SigningOutSwitchesCaptureOffForgetsConsentAndWorksOffline) {
+    const auto model = makeModel();
+    signIn(*model);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+    model->recordConsent(true);
+    model->settings().persistAutoCapture(true);
+
+    failNext("/auth/v1/logout", {{"drop", true}});
+    model->signOut();
+    EXPECT_TRUE(model->accountBusy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->accountBusy(); }, 20000));
+    EXPECT_EQ(model->status(), "Signed out");
+    EXPECT_FALSE(model->isEnabled());
+    EXPECT_FALSE(model->hasToken());
+    EXPECT_TRUE(model->signedInEmail().isEmpty());
+    EXPECT_FALSE(model->aiDecided());
+    EXPECT_FALSE(model->settings().autoCaptureEnabled());
+    EXPECT_EQ(model->settings().autoCaptureEnabledAt(), std::nullopt);
+    EXPECT_FALSE(SupabaseAuth::shared().isSignedIn());
+}
+
+TEST_F(MenuModelTest, AFlushSaysHowManyWaitingCapturesWereSent) {
+    const auto model = makeModel();
+    signIn(*model);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+    settle(*model);
+
+    queueCaptures(1);
+    model->drainOutbox(true);
+    settle(*model);
+    EXPECT_EQ(model->lastEvent(), "Sent 1 capture that were waiting");
+
+    queueCaptures(3);
+    model->drainOutbox(true);
+    settle(*model);
+    EXPECT_EQ(model->lastEvent(), "Sent 3 captures that were waiting");
+    EXPECT_EQ(model->sentCount(), 4);
+    EXPECT_EQ(model->outboxCount(), 0);
+
+    queueCaptures(2);
+    failNext("/functions/v1/capture-ingest", {{"status", 503}, {"count", 9}});
+    model->drainOutbox(true);
+    settle(*model);
+    EXPECT_EQ(model->outboxCount(), 2);
+    EXPECT_TRUE(model->lastEvent().startsWith("2 waiting — ")) << model->lastEvent().toStdString();
+}
+
+TEST_F(MenuModelTest, TheTimerFlushesWithoutBeingAsked) {
+    const auto signedIn = makeModel();
+    signIn(*signedIn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return signedIn->hasToken(); }, 10000));
+    queueCaptures(1);
+
+    const auto model = makeModel({.outboxInterval = 300ms, .quitWaitLimit = 8s});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
+    EXPECT_EQ(model->lastEvent(), "Sent 1 capture that were waiting");
+    queueCaptures(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 2; }, 10000));
+}
+
+// A send that takes a while, made the way the delayed selection send is made.
+TaskHandle slowSend(CaptureMenuModel& model, const std::string& content) {
+    return model.tasks().run(
+        [content](std::stop_token stop) {
+            const CaptureClient client(Auth::defaultProvider());
+            return client.send(CaptureIngestRequest{{.content = content}}, std::nullopt, stop)
+                .has_value();
+        },
+        [](bool) {});
+}
+
+TEST_F(MenuModelTest, QuittingWaitsForThePendingSendWhileTheMainThreadRuns) {
+    const auto model = makeModel();
+    signIn(*model);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
+
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 600}});
+    model->setPendingSend(slowSend(*model, "sent while quitting"));
+    model->finishPendingOnQuit();
+    EXPECT_EQ(ready.count(), 0);
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_EQ(backend.entries(userID).size(), 1u);
+    QTest::qWait(50);
+    EXPECT_EQ(ready.count(), 1);
+}
+
+TEST_F(MenuModelTest, QuittingStopsWaitingAtTheLimit) {
+    const auto model = makeModel({.outboxInterval = 300s, .quitWaitLimit = 300ms});
+    signIn(*model);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
+
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 5000}});
+    model->setPendingSend(slowSend(*model, "too slow"));
+    const auto started = std::chrono::steady_clock::now();
+    model->finishPendingOnQuit();
+    ASSERT_TRUE(ready.wait(4000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+}
+
+TEST_F(MenuModelTest, ARefusedLoginItemChangeShowsWhyAndTheRealState) {
+    const auto model = makeModel();
+    model->setLaunchAtLogin(true);
+    EXPECT_TRUE(model->launchAtLogin());
+    EXPECT_TRUE(model->launchAtLoginStatus().isEmpty());
+
+    fakes.loginItem.refusal = "Permission denied";
+    model->setLaunchAtLogin(false);
+    EXPECT_TRUE(model->launchAtLogin());
+    EXPECT_EQ(model->launchAtLoginStatus(), "Couldn’t change login items: Permission denied");
+}
+
+} // namespace
