@@ -103,16 +103,6 @@ CaptureMenuModel::~CaptureMenuModel() {
     relay_->model = nullptr;
 }
 
-template <typename T>
-void CaptureMenuModel::publish(T& field, T value, void (CaptureMenuModel::*signal)()) {
-    if (field == value) {
-        return;
-    }
-    field = std::move(value);
-    emit(this->*signal)();
-    emit changed();
-}
-
 // Start-up: the settings, consent and login item are read here; the keyring and the outbox are
 // read by a task, and what depends on them (watching, the consent question) follows its result.
 void CaptureMenuModel::start() {

@@ -198,4 +198,14 @@ private:
     std::unique_ptr<BackgroundTasks> tasks_;
 };
 
+template <typename T>
+void CaptureMenuModel::publish(T& field, T value, void (CaptureMenuModel::*signal)()) {
+    if (field == value) {
+        return;
+    }
+    field = std::move(value);
+    emit(this->*signal)();
+    emit changed();
+}
+
 } // namespace tarvo::desktop
