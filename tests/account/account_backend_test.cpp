@@ -1,9 +1,10 @@
 // Sign-in, refresh, sign-out, device set-up and the apps-enabled cache against the dev backend,
 // over real HTTP. Each test starts its own server and points the endpoints at it.
 
-#include "account/account_sandbox.hpp"
-#include "devbackend/backend_client.hpp"
-#include "platform/child_process.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/backend_client.hpp"
+#include "support/child_process.hpp"
+#include "support/manual_clock.hpp"
 
 #include <capturekit/account/auth_providers.hpp>
 #include <capturekit/account/device_token_minter.hpp>
@@ -22,10 +23,10 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
+using tarvo::test::AccountSandbox;
 using tarvo::test::BackendClient;
 using tarvo::test::DevBackendProcess;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::ManualClock;
+using tarvo::test::ManualClock;
 
 namespace {
 
@@ -151,9 +152,9 @@ TEST_F(AccountBackendTest, ProgramsSharingTheStoredSessionSpendItsRefreshTokenOn
     session->expiresAt = dates::now() + 30s;
     ASSERT_TRUE(SessionStore::save(*session, sandbox.secrets()));
 
-    std::vector<tarvo::testing::ChildProcess> programs;
+    std::vector<tarvo::test::ChildProcess> programs;
     for (int i = 0; i < 4; ++i) {
-        programs.push_back(tarvo::testing::ChildProcess::start(
+        programs.push_back(tarvo::test::ChildProcess::start(
             {"valid-token", sandbox.secrets().file().string(), sandbox.lockFile().string(),
              backend.baseURL(), DevBackendProcess::anonymousKey()}));
     }

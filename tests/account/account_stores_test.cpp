@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/session_store.hpp>
@@ -11,7 +11,7 @@
 #include <algorithm>
 
 using namespace capturekit;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/platform/notification_center.hpp>
@@ -8,7 +8,7 @@
 #include <vector>
 
 using namespace capturekit;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 
 using namespace capturekit;
-using tarvo::testing::ScopedEnvironmentVariable;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::ScopedEnvironmentVariable;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

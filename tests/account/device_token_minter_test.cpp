@@ -1,4 +1,5 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/session_store.hpp>
@@ -14,9 +15,9 @@
 #include <fstream>
 
 using namespace capturekit;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::FixedToken;
-using tarvo::testing::ScriptedTransport;
+using tarvo::test::AccountSandbox;
+using tarvo::test::FixedToken;
+using tarvo::test::ScriptedTransport;
 
 namespace {
 
@@ -35,9 +36,9 @@ protected:
     }
 
     AccountSandbox sandbox;
-    std::optional<HttpResponse> answer = ScriptedTransport::reply(201, "");
+    ScriptedTransport::Reply answer = ScriptedTransport::reply(201, "");
     ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
-        return std::expected<HttpResponse, HttpError>(*answer);
+        return answer;
     }};
 };
 

@@ -1,4 +1,6 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/manual_clock.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/supabase_auth.hpp>
@@ -14,9 +16,9 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::ManualClock;
-using tarvo::testing::ScriptedTransport;
+using tarvo::test::AccountSandbox;
+using tarvo::test::ManualClock;
+using tarvo::test::ScriptedTransport;
 
 namespace {
 

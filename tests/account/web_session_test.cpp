@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/in_memory_web_view.hpp>
@@ -18,7 +18,7 @@
 
 using namespace capturekit;
 using std::chrono::seconds;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The tarvo-capture binary end to end against the dev backend: each run is a real child process
 // over the test's private preferences and plain-file secret store.
 
-#include "account/account_sandbox.hpp"
 #include "cli/tarvo_capture_run.hpp"
-#include "devbackend/backend_client.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
 #include <capturekit/delivery/shared_state.hpp>
@@ -26,7 +26,7 @@ auto* const environment = DevBackendEnvironment::install();
 constexpr std::string_view password = "correct horse";
 
 struct TarvoCapture : testing::Test {
-    tarvo::testing::AccountSandbox sandbox;
+    tarvo::test::AccountSandbox sandbox;
     BackendClient backend{DevBackendEnvironment::backend()};
     std::string email = BackendClient::uniqueEmail();
     std::string userID = backend.addUser(email, std::string(password)).value("id", "");

@@ -21,7 +21,7 @@ std::string contents(const std::filesystem::path& file) {
 
 [[noreturn]] void execute(const std::vector<std::string>& arguments, const CommandOptions& options,
                           const EnvironmentVariables& environment,
-                          const tarvo::testing::TemporaryFolder& io) {
+                          const tarvo::test::TemporaryFolder& io) {
     const auto redirect = [](const std::filesystem::path& file, int flags, int target) {
         const int descriptor = ::open(file.c_str(), flags, 0600);
         if (descriptor < 0 || ::dup2(descriptor, target) < 0) {
@@ -53,7 +53,7 @@ std::string contents(const std::filesystem::path& file) {
 CommandResult runTarvoCapture(const std::vector<std::string>& arguments,
                               const CommandOptions& options,
                               const EnvironmentVariables& environment) {
-    const tarvo::testing::TemporaryFolder io;
+    const tarvo::test::TemporaryFolder io;
     std::ofstream(io / "in", std::ios::binary) << options.input;
     const pid_t child = ::fork();
     if (child < 0) {

@@ -1,4 +1,6 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/manual_clock.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/delivery/apps_enabled.hpp>
 #include <capturekit/delivery/shared_state.hpp>
@@ -10,11 +12,11 @@
 #include <gtest/gtest.h>
 
 using namespace capturekit;
-using tarvo::testing::FixedToken;
+using tarvo::test::FixedToken;
 using namespace std::chrono_literals;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::ManualClock;
-using tarvo::testing::ScriptedTransport;
+using tarvo::test::AccountSandbox;
+using tarvo::test::ManualClock;
+using tarvo::test::ScriptedTransport;
 
 namespace {
 
@@ -31,7 +33,7 @@ protected:
 
     AccountSandbox sandbox;
     ManualClock clock{*dates::parseISO8601("2026-03-01T09:30:00Z")};
-    HttpResponse answer = ScriptedTransport::reply(
+    ScriptedTransport::Reply answer = ScriptedTransport::reply(
         200, R"([{"app_key":"docket","enabled":false},{"app_key":"stash","enabled":true}])");
     ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
         return std::expected<HttpResponse, HttpError>(answer);

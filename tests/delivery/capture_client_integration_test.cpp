@@ -1,6 +1,6 @@
 // CaptureClient against the dev backend over real HTTP.
 
-#include "devbackend/backend_client.hpp"
+#include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
 #include <capturekit/delivery/capture_client.hpp>
@@ -12,7 +12,7 @@
 using namespace capturekit;
 using tarvo::test::BackendClient;
 using tarvo::test::DevBackendEnvironment;
-using tarvo::testing::FixedToken;
+using tarvo::test::FixedToken;
 
 namespace {
 

@@ -3,46 +3,19 @@
 #include <capturekit/platform/uuid.hpp>
 
 #include "support/fixed_token.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 #include <functional>
 
 using namespace capturekit;
-using tarvo::testing::FixedToken;
+using tarvo::test::FixedToken;
+using tarvo::test::ScriptedTransport;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Plays scripted replies in order and records every request that reached it.
-class ScriptedTransport final : public HttpTransport {
-public:
-    using Reply = std::expected<HttpResponse, HttpError>;
-    std::deque<Reply> replies;
-    std::vector<HttpRequest> requests;
-
-    std::expected<HttpResponse, HttpError> perform(const HttpRequest& request,
-                                                   std::stop_token stop) override {
-        if (stop.stop_requested()) {
-            return std::unexpected(HttpError{HttpError::Kind::cancelled, "cancelled"});
-        }
-        requests.push_back(request);
-        Reply reply = replies.empty() ? status(500) : replies.front();
-        if (!replies.empty()) {
-            replies.pop_front();
-        }
-        return reply;
-    }
-
-    static Reply status(int code, std::string body = "") {
-        return HttpResponse{code, {}, std::move(body)};
-    }
-    static Reply refused(std::string text) {
-        return std::unexpected(HttpError{HttpError::Kind::transport, std::move(text)});
-    }
-};
 
 class RecordingSleeper final : public Sleeper {
 public:
@@ -67,9 +40,9 @@ struct ClientFixture : testing::Test {
 } // namespace
 
 TEST_F(ClientFixture, SendsOnePostWithTheHeadersInOrderAndReadsTheReply) {
-    transport.replies = {ScriptedTransport::status(
+    transport.play({ScriptedTransport::reply(
         200, R"({"id":"e-1","status":"filed","destination":"docket","category":7,
-                 "route":{"state":"written","destination":"docket","code":"ok"}})")};
+                 "route":{"state":"written","destination":"docket","code":"ok"}})")});
     const auto result = client.send(request, "key-1");
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->success);
@@ -80,8 +53,8 @@ TEST_F(ClientFixture, SendsOnePostWithTheHeadersInOrderAndReadsTheReply) {
     EXPECT_EQ(result->route->state.kind, RouteOutcome::StateKind::written);
     EXPECT_EQ(result->route->code, "ok");
 
-    ASSERT_EQ(transport.requests.size(), 1u);
-    const HttpRequest& sent = transport.requests[0];
+    ASSERT_EQ(transport.requests().size(), 1u);
+    const HttpRequest sent = transport.requests()[0];
     EXPECT_EQ(sent.method, "POST");
     EXPECT_EQ(sent.url, CaptureConfig::ingestURL());
     EXPECT_EQ(sent.timeout, 30s);
@@ -104,36 +77,36 @@ TEST_F(ClientFixture, NoTokenOrAnUnencodableRequestMakesNoRequest) {
     const auto failed = client.send(bad, "k");
     EXPECT_EQ(failed.error(), CaptureError::encodingFailed());
     EXPECT_EQ(failed.error().code(), 2);
-    EXPECT_TRUE(transport.requests.empty());
+    EXPECT_TRUE(transport.requests().empty());
 }
 
 TEST_F(ClientFixture, ClientErrorsReturnAtOnceAndServerErrorsAreRetriedWithGrowingPauses) {
-    transport.replies = {ScriptedTransport::status(404)};
+    transport.play({ScriptedTransport::reply(404)});
     const auto notFound = client.send(request, "k");
     EXPECT_FALSE(notFound->success);
     EXPECT_EQ(notFound->statusCode, 404);
-    EXPECT_EQ(transport.requests.size(), 1u);
+    EXPECT_EQ(transport.requests().size(), 1u);
     EXPECT_TRUE(sleeper.pauses.empty());
 
-    transport.requests.clear();
-    transport.replies = {ScriptedTransport::status(503, "a"), ScriptedTransport::status(302, "b"),
-                         ScriptedTransport::status(503, "c")};
+    transport.forgetRequests();
+    transport.play({ScriptedTransport::reply(503, "a"), ScriptedTransport::reply(302, "b"),
+                    ScriptedTransport::reply(503, "c")});
     const auto unavailable = client.send(request, "k");
-    EXPECT_EQ(transport.requests.size(), 3u);
+    EXPECT_EQ(transport.requests().size(), 3u);
     EXPECT_EQ(sleeper.pauses, (std::vector<std::chrono::milliseconds>{700ms, 1400ms}));
     EXPECT_EQ(unavailable->statusCode, 503);
     EXPECT_EQ(unavailable->body, "c");
 }
 
 TEST_F(ClientFixture, TheLastServerReplyOutlivesLaterTransportFailures) {
-    transport.replies = {ScriptedTransport::status(503), ScriptedTransport::refused("reset"),
-                         ScriptedTransport::refused("refused")};
+    transport.play({ScriptedTransport::reply(503), ScriptedTransport::refused("reset"),
+                    ScriptedTransport::refused("refused")});
     const auto held = client.send(request, "k");
     ASSERT_TRUE(held);
     EXPECT_EQ(held->statusCode, 503);
 
-    transport.replies = {ScriptedTransport::refused("one"), ScriptedTransport::refused("two"),
-                         ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9")};
+    transport.play({ScriptedTransport::refused("one"), ScriptedTransport::refused("two"),
+                    ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9")});
     const auto failed = client.send(request, "k");
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), CaptureError::network("Failed to connect to 127.0.0.1 port 9"));
@@ -141,13 +114,13 @@ TEST_F(ClientFixture, TheLastServerReplyOutlivesLaterTransportFailures) {
 }
 
 TEST_F(ClientFixture, WithoutAKeyEachSendUsesOneFreshUUIDForAllItsAttempts) {
-    transport.replies = {ScriptedTransport::status(500), ScriptedTransport::status(200),
-                         ScriptedTransport::status(200)};
+    transport.play({ScriptedTransport::reply(500), ScriptedTransport::reply(200),
+                    ScriptedTransport::reply(200)});
     ASSERT_TRUE(client.send(request, std::nullopt));
     ASSERT_TRUE(client.send(request, std::nullopt));
-    ASSERT_EQ(transport.requests.size(), 3u);
+    ASSERT_EQ(transport.requests().size(), 3u);
     const auto key = [&](std::size_t i) {
-        return transport.requests[i].headers.back().second;
+        return transport.requests()[i].headers.back().second;
     };
     EXPECT_TRUE(isUUIDString(key(0))) << key(0);
     EXPECT_EQ(key(0), key(1));
@@ -159,16 +132,16 @@ TEST_F(ClientFixture, AStopDuringThePauseEndsTheSendWithoutFurtherRequests) {
     sleeper.onSleep = [&] {
         stop.request_stop();
     };
-    transport.replies = {ScriptedTransport::status(503)};
+    transport.play({ScriptedTransport::reply(503)});
     const auto held = client.send(request, "k", stop.get_token());
     EXPECT_EQ(held->statusCode, 503);
-    EXPECT_EQ(transport.requests.size(), 1u);
+    EXPECT_EQ(transport.requests().size(), 1u);
 
     std::stop_source stopped;
     stopped.request_stop();
     const auto cancelled = client.send(request, "k", stopped.get_token());
     EXPECT_EQ(cancelled.error(), CaptureError::network("cancelled"));
-    EXPECT_EQ(transport.requests.size(), 1u);
+    EXPECT_EQ(transport.requests().size(), 1u);
 }
 
 TEST(IngestResult, ReadsOnlyWellTypedFieldsOfTheReply) {

@@ -1,7 +1,7 @@
 // The outbox against the dev backend over real HTTP: faults, refusals and stalls.
 
-#include "account/account_sandbox.hpp"
-#include "devbackend/backend_client.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
 #include <capturekit/delivery/capture_outbox.hpp>
@@ -60,7 +60,7 @@ public:
 };
 
 struct OutboxAgainstBackend : testing::Test {
-    tarvo::testing::AccountSandbox sandbox;
+    tarvo::test::AccountSandbox sandbox;
     BackendClient backend{DevBackendEnvironment::backend()};
     tarvo::test::Account account = backend.newAccount();
     StoredToken token{account.deviceToken};

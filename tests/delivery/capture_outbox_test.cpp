@@ -1,4 +1,5 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
@@ -17,8 +18,8 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::ScriptedTransport;
+using tarvo::test::AccountSandbox;
+using tarvo::test::ScriptedTransport;
 namespace fs = std::filesystem;
 
 namespace {

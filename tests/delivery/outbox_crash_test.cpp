@@ -1,6 +1,6 @@
 // Writers killed with SIGKILL at random moments leave only whole items behind.
 
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/platform/atomic_file.hpp>
@@ -103,7 +103,7 @@ int numberOf(const std::string& title) {
 } // namespace
 
 TEST(OutboxCrash, WritersKilledAtRandomMomentsLeaveEveryReportedItemWholeAndNothingElse) {
-    tarvo::testing::AccountSandbox sandbox;
+    tarvo::test::AccountSandbox sandbox;
     const fs::path folder = sandbox.folder() / "outbox";
     fs::create_directory(folder);
     CaptureOutbox::setDirectoryOverride(folder);

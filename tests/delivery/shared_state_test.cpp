@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/token_store.hpp>
@@ -10,7 +10,7 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 
 namespace {
 

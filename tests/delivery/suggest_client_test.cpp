@@ -1,4 +1,5 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/delivery/suggest_client.hpp>
@@ -8,10 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace capturekit;
-using tarvo::testing::FixedToken;
+using tarvo::test::FixedToken;
 using namespace std::chrono_literals;
-using tarvo::testing::AccountSandbox;
-using tarvo::testing::ScriptedTransport;
+using tarvo::test::AccountSandbox;
+using tarvo::test::ScriptedTransport;
 
 namespace {
 
@@ -21,7 +22,7 @@ struct SuggestFixture : testing::Test {
     int status = 200;
     std::string body = R"({"destination":"Docket","confidence":0.8})";
     ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
-        return std::expected<HttpResponse, HttpError>(ScriptedTransport::reply(status, body));
+        return ScriptedTransport::reply(status, body);
     }};
     SuggestClient client{token, transport};
 

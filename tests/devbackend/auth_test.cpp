@@ -1,6 +1,6 @@
 // Sign-in, refresh-token rotation and logout against the auth service, over HTTP.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <capturekit/platform/base64.hpp>
 

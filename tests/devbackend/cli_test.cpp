@@ -1,6 +1,6 @@
 // The command line: options, the demo user, persistence across restarts and clean shutdown.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <gtest/gtest.h>
 

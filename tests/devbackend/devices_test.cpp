@@ -1,6 +1,6 @@
 // Device registration through the REST layer, with its row-level security and constraints.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <capturekit/platform/crypto.hpp>
 

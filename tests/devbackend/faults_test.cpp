@@ -1,6 +1,6 @@
 // Injected faults and the request log.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <gtest/gtest.h>
 

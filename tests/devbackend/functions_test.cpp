@@ -1,6 +1,6 @@
 // Suggestions, the apps-enabled procedure, media storage and transcription.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <gtest/gtest.h>
 

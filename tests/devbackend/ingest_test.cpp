@@ -1,6 +1,6 @@
 // The ingest function: device-token check, idempotency, validation and the filing rules.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Bad input of every kind gets a JSON error with the right status, and the server keeps
 // serving.
 
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <gtest/gtest.h>
 

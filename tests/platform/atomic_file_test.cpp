@@ -8,7 +8,7 @@
 #include <fstream>
 
 using namespace capturekit;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <thread>
 
 using namespace capturekit;
-using tarvo::testing::ScopedEnvironmentVariable;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::ScopedEnvironmentVariable;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

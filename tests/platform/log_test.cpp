@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace capturekit;
-using tarvo::testing::ScopedEnvironmentVariable;
+using tarvo::test::ScopedEnvironmentVariable;
 
 TEST(Log, AStderrEntryIsOneLineWithSubsystemCategoryAndLevel) {
     EXPECT_EQ(Logger::stderrLine("com.merrow.loft.mac", "selection", LogLevel::error, "no text"),

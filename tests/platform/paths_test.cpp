@@ -9,8 +9,8 @@
 #include <fstream>
 
 using namespace capturekit;
-using tarvo::testing::ScopedEnvironmentVariable;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::ScopedEnvironmentVariable;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

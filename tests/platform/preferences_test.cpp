@@ -1,6 +1,6 @@
 #include <capturekit/platform/preferences.hpp>
 
-#include "child_process.hpp"
+#include "support/child_process.hpp"
 #include <support/temporary_folder.hpp>
 
 #include <gtest/gtest.h>
@@ -14,9 +14,9 @@
 #include <thread>
 
 using namespace capturekit;
-using tarvo::testing::ChildProcess;
-using tarvo::testing::ScopedEnvironmentVariable;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::ChildProcess;
+using tarvo::test::ScopedEnvironmentVariable;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

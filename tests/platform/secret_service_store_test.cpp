@@ -2,7 +2,7 @@
 #include <capturekit/platform/secret_service_store.hpp>
 #include <capturekit/platform/uuid.hpp>
 
-#include "child_process.hpp"
+#include "support/child_process.hpp"
 #include <support/temporary_folder.hpp>
 
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 #include <cstring>
 
 using namespace capturekit;
-using tarvo::testing::ChildProcess;
-using tarvo::testing::TemporaryFolder;
+using tarvo::test::ChildProcess;
+using tarvo::test::TemporaryFolder;
 
 namespace {
 

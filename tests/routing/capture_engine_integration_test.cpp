@@ -1,7 +1,7 @@
 // The capture engine end to end against the dev backend over real HTTP.
 
-#include "account/account_sandbox.hpp"
-#include "devbackend/backend_client.hpp"
+#include "support/account_sandbox.hpp"
+#include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 #include "support/fixed_token.hpp"
 
@@ -21,14 +21,14 @@ void PrintTo(const CaptureOutcome& outcome, std::ostream* out) {
 } // namespace capturekit
 using tarvo::test::BackendClient;
 using tarvo::test::DevBackendEnvironment;
-using tarvo::testing::FixedToken;
+using tarvo::test::FixedToken;
 
 namespace {
 
 auto* const environment = DevBackendEnvironment::install();
 
 struct EngineAgainstBackend : testing::Test {
-    tarvo::testing::AccountSandbox sandbox;
+    tarvo::test::AccountSandbox sandbox;
     BackendClient backend{DevBackendEnvironment::backend()};
     tarvo::test::Account account = backend.newAccount();
     FixedToken deviceToken{account.deviceToken};

@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/routing/capture_request_builder.hpp>
@@ -12,7 +12,7 @@ using Rung = RouteDecision::Rung;
 namespace {
 
 struct RequestBuilder : testing::Test {
-    tarvo::testing::AccountSandbox sandbox;
+    tarvo::test::AccountSandbox sandbox;
 
     static RouteDecision decided(Destination destination, Rung rung = Rung::contentInference,
                                  std::optional<PersonMatch> person = std::nullopt) {

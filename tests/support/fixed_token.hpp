@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace tarvo::testing {
+namespace tarvo::test {
 
 class FixedToken final : public capturekit::AuthProvider {
 public:
@@ -25,4 +25,4 @@ private:
     mutable std::atomic<int> asked_{0};
 };
 
-} // namespace tarvo::testing
+} // namespace tarvo::test

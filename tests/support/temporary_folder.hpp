@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-namespace tarvo::testing {
+namespace tarvo::test {
 
 class TemporaryFolder {
 public:
@@ -67,4 +67,4 @@ private:
     bool hadOld_ = false;
 };
 
-} // namespace tarvo::testing
+} // namespace tarvo::test

@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/platform/atomic_file.hpp>
 #include <capturekit/voice/audio_outbox.hpp>
@@ -14,7 +14,7 @@
 #include <limits>
 
 using namespace capturekit;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 namespace fs = std::filesystem;
 using std::chrono::seconds;
 

@@ -1,4 +1,4 @@
-#include "account/account_sandbox.hpp"
+#include "support/account_sandbox.hpp"
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/capture_config.hpp>
@@ -11,7 +11,7 @@
 #include <string>
 
 using namespace capturekit;
-using tarvo::testing::AccountSandbox;
+using tarvo::test::AccountSandbox;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "backend_client.hpp"
+#include "support/backend_client.hpp"
 
 #include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/crypto.hpp>
