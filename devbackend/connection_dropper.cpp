@@ -59,9 +59,13 @@ std::vector<int> openSockets() {
     return sockets;
 }
 
-void shutDownWhere(const std::function<bool(int)>& wanted, bool onlyFirst, bool& found) {
+void shutDownWhere(const std::function<bool(int)>& wanted, bool onlyFirst, bool& found,
+                   const std::function<void()>& beforeShutdown = {}) {
     for (int descriptor : openSockets()) {
         if (wanted(descriptor)) {
+            if (beforeShutdown) {
+                beforeShutdown();
+            }
             shutdown(descriptor, SHUT_RDWR);
             found = true;
             if (onlyFirst) {
@@ -73,7 +77,7 @@ void shutDownWhere(const std::function<bool(int)>& wanted, bool onlyFirst, bool&
 
 } // namespace
 
-bool drop(const httplib::Request& request) {
+bool drop(const httplib::Request& request, const std::function<void()>& beforeShutdown) {
     const Endpoint local{request.local_addr, request.local_port};
     const Endpoint remote{request.remote_addr, request.remote_port};
     bool found = false;
@@ -81,7 +85,7 @@ bool drop(const httplib::Request& request) {
         [&](int descriptor) {
             return endpoint(descriptor, false) == local && endpoint(descriptor, true) == remote;
         },
-        true, found);
+        true, found, beforeShutdown);
     return found;
 }
 

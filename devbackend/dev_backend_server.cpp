@@ -192,11 +192,16 @@ HttpReply DevBackendServer::answer(const httplib::Request& request) {
             }
         }
     }
-    if (dropped && !connection_dropper::drop(request)) {
-        dropped = false;
+    // A dropped request is logged before its connection closes: a client that retries at once
+    // must find its retry after it in the log.
+    if (dropped &&
+        connection_dropper::drop(request, [&] { requestLog_.record(request, 0, "dropped"); })) {
+        return reply;
+    }
+    if (dropped) {
         reply = errors::gateway(500, "the injected fault could not drop the connection");
     }
-    requestLog_.record(request, dropped ? 0 : reply.status, dropped ? "dropped" : "replied");
+    requestLog_.record(request, reply.status, "replied");
     return reply;
 }
 
