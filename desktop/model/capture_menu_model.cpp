@@ -331,6 +331,13 @@ void CaptureMenuModel::drainOutbox(bool force) {
         [this](Drained drained) { finishDrain(drained); });
 }
 
+void CaptureMenuModel::refreshOutboxCount() {
+    tasks_->run([](std::stop_token) { return static_cast<int>(CaptureOutbox::pendingCount()); },
+                [this](int count) {
+                    publish(outboxCount_, count, &CaptureMenuModel::outboxCountChanged);
+                });
+}
+
 void CaptureMenuModel::finishDrain(const Drained& drained) {
     publish(outboxCount_, drained.outboxCount, &CaptureMenuModel::outboxCountChanged);
     if (drained.delivered >= 1) {

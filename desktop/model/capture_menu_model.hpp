@@ -96,6 +96,8 @@ public slots:
     // Stores a device token typed by hand (trimmed; a blank one is ignored), then reloadToken.
     void saveDeviceToken(const QString& token);
     void drainOutbox(bool force);
+    // Counts the outbox again (the command line may have queued captures meanwhile).
+    void refreshOutboxCount();
     // The consent panel's answer and the "Use AI on captures" toggle.
     void recordConsent(bool granted);
     void setLaunchAtLogin(bool on);

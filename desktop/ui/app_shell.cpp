@@ -1,0 +1,67 @@
+#include <desktop/ui/app_shell.hpp>
+
+#include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/model/capture_surface.hpp>
+#include <capturekit/model/raw_value.hpp>
+#include <capturekit/platform/application_info.hpp>
+#include <capturekit/platform/log.hpp>
+
+#include <QCoreApplication>
+
+namespace tarvo::desktop {
+
+using namespace capturekit;
+
+namespace {
+
+const Logger& log() {
+    static const Logger logger(application::identifier(), "app");
+    return logger;
+}
+
+} // namespace
+
+AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
+    : QObject(parent), loginItem_(executable), model_(services()),
+      quickEntry_(frontmostApp_,
+                  [this](const std::string& text, auto done) {
+                      model_.sendQuickEntry(text, std::move(done));
+                  }),
+      menu_(model_), consent_(services(), [this](bool granted) { model_.recordConsent(granted); }),
+      tray_(model_, menu_) {
+    model_.attachPanels(toast_, quickEntry_);
+    connect(&model_, &CaptureMenuModel::consentNeeded, &consent_, &ConsentPanel::showPanel);
+    connect(&menu_, &MenuWindow::consentRequested, &consent_, &ConsentPanel::showPanel);
+    connect(&menu_, &MenuWindow::quitRequested, this, &AppShell::quit);
+    connect(&model_, &CaptureMenuModel::readyToQuit, this, [] { QCoreApplication::quit(); });
+}
+
+DesktopServices AppShell::services() {
+    return {loginItem_, folderOpener_, frontmostApp_};
+}
+
+void AppShell::perform(const QStringList& arguments) {
+    if (arguments.isEmpty()) {
+        return;
+    }
+    const QString& action = arguments.front();
+    if (action == QLatin1String("--open-surface") && arguments.size() > 1) {
+        const auto surface = fromRawValue<CaptureSurface>(arguments[1].toStdString());
+        SharedState::setPendingSurface(surface.value_or(CaptureSurface::captureIntent));
+        tray_.showMenu();
+    } else if (action == QLatin1String("--show-menu")) {
+        tray_.showMenu();
+    } else if (action == QLatin1String("--capture-selection")) {
+        model_.captureSelection();
+    } else if (action == QLatin1String("--quick-entry")) {
+        model_.showQuickEntry();
+    } else {
+        log().notice("Ignored the action " + action.toStdString() + ".");
+    }
+}
+
+void AppShell::quit() {
+    model_.finishPendingOnQuit();
+}
+
+} // namespace tarvo::desktop

@@ -1,0 +1,48 @@
+#pragma once
+
+// The running app: the desktop services, the one menu model, the menu, the consent panel and the
+// tray, and what the instance channel's actions and the quit path do with them.
+
+#include <desktop/model/capture_menu_model.hpp>
+#include <desktop/platform/autostart_login_item.hpp>
+#include <desktop/platform/system_folder_opener.hpp>
+#include <desktop/platform/x11/x11_frontmost_app.hpp>
+#include <desktop/ui/consent_panel.hpp>
+#include <desktop/ui/menu_window.hpp>
+#include <desktop/ui/quick_entry_panel.hpp>
+#include <desktop/ui/selection_toast.hpp>
+#include <desktop/ui/tray_controller.hpp>
+
+#include <QObject>
+#include <QStringList>
+
+namespace tarvo::desktop {
+
+class AppShell : public QObject {
+    Q_OBJECT
+public:
+    explicit AppShell(const std::filesystem::path& executable, QObject* parent = nullptr);
+
+    // One start's arguments: "--show-menu", "--open-surface RAW", …; nothing at all is a start
+    // in the tray.
+    void perform(const QStringList& arguments);
+    // The quit path of the menu's Quit, SIGTERM, SIGINT and the session's end.
+    void quit();
+
+    CaptureMenuModel& model() { return model_; }
+
+private:
+    DesktopServices services();
+
+    SystemFolderOpener folderOpener_;
+    AutostartLoginItem loginItem_;
+    X11FrontmostApp frontmostApp_;
+    CaptureMenuModel model_;
+    SelectionToastController toast_;
+    QuickEntryPanelController quickEntry_;
+    MenuWindow menu_;
+    ConsentPanel consent_;
+    TrayController tray_;
+};
+
+} // namespace tarvo::desktop

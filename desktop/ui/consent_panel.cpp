@@ -1,0 +1,128 @@
+#include <desktop/ui/consent_panel.hpp>
+
+#include <capturekit/account/capture_config.hpp>
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace tarvo::desktop {
+
+ConsentPanel::ConsentPanel(DesktopServices services, std::function<void(bool)> decide,
+                           QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), services_(services),
+      decide_(std::move(decide)) {
+    setWindowTitle(QStringLiteral("tarvo Capture"));
+    setFixedSize(width, height);
+    build();
+}
+
+void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString& title,
+                          const QString& text) {
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon::fromTheme(QLatin1String(symbol)).pixmap(22, 22));
+    icon->setFixedWidth(28);
+    icon->setAlignment(Qt::AlignTop);
+    auto* words = new QVBoxLayout;
+    auto* heading = new QLabel(title, this);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    auto* body = new QLabel(text, this);
+    body->setWordWrap(true);
+    words->addWidget(heading);
+    words->addWidget(body);
+    row->addWidget(icon);
+    row->addLayout(words, 1);
+    layout.addLayout(row);
+}
+
+void ConsentPanel::build() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 20);
+    auto* heading = new QLabel(QStringLiteral("Can tarvo use AI on your captures?"), this);
+    QFont large = heading->font();
+    large.setBold(true);
+    large.setPointSizeF(large.pointSizeF() * 1.3);
+    heading->setFont(large);
+    heading->setWordWrap(true);
+    auto* lead = new QLabel(
+        QStringLiteral("To make a capture useful, tarvo sends it to AI services — to read the "
+                       "text in a screenshot, and to title, tag and index what you capture."),
+        this);
+    lead->setWordWrap(true);
+    layout->addWidget(heading);
+    layout->addWidget(lead);
+    layout->addSpacing(8);
+
+    addRow(*layout, "image-x-generic", QStringLiteral("Text in images → Google"),
+           QStringLiteral("A screenshot is sent to Google's Gemini API to pull out the text, so a "
+                          "captured receipt or recipe is searchable later. If Gemini is "
+                          "unavailable, OCR.space is the fallback."));
+    addRow(*layout, "tag", QStringLiteral("Titles and tags → Anthropic"),
+           QStringLiteral("The text is sent to Claude to title and tag the capture."));
+    addRow(*layout, "system-search", QStringLiteral("Search → OpenAI"),
+           QStringLiteral("The text is also sent to OpenAI to make a search embedding, so a "
+                          "capture can be found later by what it means, not only its exact "
+                          "words."));
+    addRow(*layout, "action-unavailable", QStringLiteral("What nobody gets"),
+           QStringLiteral("Nothing is used to train any model, and nothing is sold or shared for "
+                          "advertising."));
+    addRow(*layout, "dialog-information", QStringLiteral("If you say no"),
+           QStringLiteral("Capture still works. Screenshots and text are filed into stash "
+                          "exactly as taken — no text pulled from images, nothing titled, tagged "
+                          "or indexed. You can change this any time from the menu."));
+    layout->addStretch(1);
+
+    auto* privacy = new QPushButton(QStringLiteral("Read the privacy policy"), this);
+    privacy->setFlat(true);
+    privacy->setCursor(Qt::PointingHandCursor);
+    connect(privacy, &QPushButton::clicked, this, [this] {
+        if (const auto page = capturekit::CaptureConfig::webAppURL("privacy")) {
+            services_.folderOpener.openWebPage(*page);
+        }
+    });
+    auto* buttons = new QHBoxLayout;
+    auto* notNow = new QPushButton(QStringLiteral("Not now"), this);
+    auto* turnOn = new QPushButton(QStringLiteral("Turn it on"), this);
+    turnOn->setDefault(true);
+    connect(notNow, &QPushButton::clicked, this, [this] { answer(false); });
+    connect(turnOn, &QPushButton::clicked, this, [this] { answer(true); });
+    buttons->addWidget(privacy);
+    buttons->addStretch(1);
+    buttons->addWidget(notNow);
+    buttons->addWidget(turnOn);
+    layout->addLayout(buttons);
+}
+
+void ConsentPanel::showPanel() {
+    // Our own windows (the menu) are not given focus back: they close when the panel opens.
+    if (!previousApp_) {
+        previousApp_ = services_.frontmostApp.active();
+        if (previousApp_ && previousApp_->pid == QCoreApplication::applicationPid()) {
+            previousApp_.reset();
+        }
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width / 2, height / 2));
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void ConsentPanel::answer(bool granted) {
+    decide_(granted);
+    hide();
+    if (previousApp_) {
+        services_.frontmostApp.activate(*previousApp_);
+        previousApp_.reset();
+    }
+}
+
+} // namespace tarvo::desktop

@@ -1,0 +1,309 @@
+#include <desktop/ui/menu_window.hpp>
+
+#include <desktop/ui/account_rows.hpp>
+#include <desktop/ui/qt_text.hpp>
+#include <desktop/ui/staging_bar.hpp>
+
+#include <capturekit/model/raw_value.hpp>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace tarvo::desktop {
+
+namespace {
+
+QLabel* note(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    label->setFont(small);
+    return label;
+}
+
+QFrame* separator(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+void showText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+}
+
+void setChecked(QCheckBox* box, bool checked) {
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
+}
+
+} // namespace
+
+namespace {
+
+// Under the tray icon: a frameless window on top that closes when it loses focus. Not a Qt
+// popup, whose contents screen readers cannot reach.
+constexpr Qt::WindowFlags dropDownFlags =
+    Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+
+} // namespace
+
+MenuWindow::MenuWindow(CaptureMenuModel& model, QWidget* parent)
+    : QWidget(parent, dropDownFlags), model_(model) {
+    setWindowTitle(QStringLiteral("tarvo Capture"));
+    build();
+    connect(&model_, &CaptureMenuModel::changed, this, &MenuWindow::refresh);
+    refresh();
+}
+
+void MenuWindow::build() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* staging = new StagingBar(this);
+    staging->setMinimumWidth(320);
+    layout->addWidget(staging);
+
+    status_ = new QLabel(this);
+    QFont bold = status_->font();
+    bold.setBold(true);
+    status_->setFont(bold);
+    lastEvent_ = note(QString(), this);
+    layout->addWidget(status_);
+    layout->addWidget(lastEvent_);
+    layout->addWidget(separator(this));
+
+    account_ = new AccountRows(model_, this);
+    layout->addWidget(account_);
+    layout->addWidget(separator(this));
+
+    buildScreenshotRows(*layout);
+    buildAIRows(*layout);
+    buildOutboxRows(*layout);
+    layout->addWidget(separator(this));
+    buildHotkeyRows(*layout);
+    layout->addWidget(separator(this));
+    buildSystemRows(*layout);
+}
+
+// The switches of the screenshot watcher; they follow the stored settings.
+void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
+    autoCapture_ = new QCheckBox(QStringLiteral("Send new screenshots to stash"), this);
+    confirm_ = new QCheckBox(QStringLiteral("Ask before sending each one"), this);
+    autoCapture_->setEnabled(false);
+    confirm_->setEnabled(false);
+    layout.addWidget(autoCapture_);
+    layout.addWidget(confirm_);
+}
+
+void MenuWindow::buildAIRows(QVBoxLayout& layout) {
+    decideAI_ = new QPushButton(QStringLiteral("AI is off until you decide."), this);
+    connect(decideAI_, &QPushButton::clicked, this, [this] {
+        hide();
+        emit consentRequested();
+    });
+    useAI_ = new QCheckBox(QStringLiteral("Use AI on captures"), this);
+    connect(useAI_, &QCheckBox::clicked, &model_, &CaptureMenuModel::recordConsent);
+    aiOffNote_ = note(QStringLiteral("AI is off: captures are filed exactly as taken — no text "
+                                     "pulled from images, nothing titled or suggested."),
+                      this);
+    layout.addWidget(decideAI_);
+    layout.addWidget(useAI_);
+    layout.addWidget(aiOffNote_);
+}
+
+void MenuWindow::buildOutboxRows(QVBoxLayout& layout) {
+    auto* row = new QHBoxLayout;
+    outboxLine_ = new QLabel(this);
+    tryNow_ = new QPushButton(QStringLiteral("Try now"), this);
+    connect(tryNow_, &QPushButton::clicked, this, [this] { model_.drainOutbox(true); });
+    row->addWidget(outboxLine_, 1);
+    row->addWidget(tryNow_);
+    layout.addLayout(row);
+}
+
+// The hot keys' switches and shortcut, shown with the stored settings.
+void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
+    selection_ = new QCheckBox(QStringLiteral("Capture selected text"), this);
+    selectionNote_ = note(QString(), this);
+    hotkeyStatus_ = note(QString(), this);
+    auto* shortcutRow = new QHBoxLayout;
+    auto* shortcutLabel = new QLabel(QStringLiteral("Shortcut"), this);
+    shortcut_ = new QComboBox(this);
+    shortcut_->setAccessibleName(QStringLiteral("Shortcut"));
+    shortcutLabel->setBuddy(shortcut_);
+    for (const auto combo : capturekit::allCases<HotkeyCombo>()) {
+        shortcut_->addItem(QString::fromStdString(glyphs(combo)),
+                           qtText(capturekit::rawValue(combo)));
+    }
+    shortcutRow->addWidget(shortcutLabel);
+    shortcutRow->addWidget(shortcut_, 1);
+    shortcutHint_ = note(QString(), this);
+    quickEntry_ = new QCheckBox(QStringLiteral("Quick task to docket"), this);
+    auto* quickNote = note(QStringLiteral("Type a thought, Enter sends it to docket’s inbox and "
+                                          "keeps the box open for the next one. Esc closes."),
+                           this);
+    quickEntryStatus_ = note(QString(), this);
+    newTask_ = new QPushButton(QStringLiteral("New task"), this);
+    for (QWidget* control : {static_cast<QWidget*>(selection_), static_cast<QWidget*>(shortcut_),
+                             static_cast<QWidget*>(quickEntry_), static_cast<QWidget*>(newTask_)}) {
+        control->setEnabled(false);
+    }
+    layout.addWidget(selection_);
+    layout.addWidget(selectionNote_);
+    layout.addWidget(hotkeyStatus_);
+    layout.addLayout(shortcutRow);
+    layout.addWidget(shortcutHint_);
+    layout.addWidget(quickEntry_);
+    layout.addWidget(quickNote);
+    layout.addWidget(quickEntryStatus_);
+    layout.addWidget(newTask_, 0, Qt::AlignLeft);
+}
+
+void MenuWindow::buildSystemRows(QVBoxLayout& layout) {
+    launchAtLogin_ = new QCheckBox(QStringLiteral("Launch at login"), this);
+    connect(launchAtLogin_, &QCheckBox::clicked, &model_, &CaptureMenuModel::setLaunchAtLogin);
+    launchAtLoginStatus_ = note(QString(), this);
+    layout.addWidget(launchAtLogin_);
+    layout.addWidget(launchAtLoginStatus_);
+
+    tokenToggle_ = new QPushButton(QStringLiteral("Enter a device token…"), this);
+    tokenToggle_->setFlat(true);
+    tokenRow_ = new QWidget(this);
+    auto* tokenLayout = new QHBoxLayout(tokenRow_);
+    tokenLayout->setContentsMargins(0, 0, 0, 0);
+    tokenDraft_ = new QLineEdit(tokenRow_);
+    tokenDraft_->setPlaceholderText(QStringLiteral("Device token"));
+    tokenDraft_->setAccessibleName(QStringLiteral("Device token"));
+    tokenDraft_->setEchoMode(QLineEdit::Password);
+    auto* save = new QPushButton(QStringLiteral("Save"), tokenRow_);
+    tokenLayout->addWidget(tokenDraft_, 1);
+    tokenLayout->addWidget(save);
+    tokenRow_->hide();
+    connect(tokenToggle_, &QPushButton::clicked, this,
+            [this] { tokenRow_->setVisible(!tokenRow_->isVisible()); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        model_.saveDeviceToken(tokenDraft_->text());
+        tokenDraft_->clear();
+        tokenRow_->hide();
+    });
+    layout.addWidget(tokenToggle_, 0, Qt::AlignLeft);
+    layout.addWidget(tokenRow_);
+
+    auto* quit = new QPushButton(QStringLiteral("Quit"), this);
+    connect(quit, &QPushButton::clicked, this, [this] {
+        hide();
+        emit quitRequested();
+    });
+    layout.addWidget(quit, 0, Qt::AlignLeft);
+}
+
+void MenuWindow::refresh() {
+    showText(status_, model_.status());
+    showText(lastEvent_, model_.lastEvent());
+    account_->refresh();
+
+    setChecked(autoCapture_, model_.isEnabled());
+    setChecked(confirm_, model_.confirmBeforeSending());
+
+    decideAI_->setVisible(!model_.aiDecided());
+    useAI_->setVisible(model_.aiDecided());
+    setChecked(useAI_, model_.aiGranted());
+    aiOffNote_->setVisible(!model_.aiGranted());
+
+    const bool waiting = model_.outboxCount() >= 1;
+    outboxLine_->setText(QStringLiteral("%1 waiting to send").arg(model_.outboxCount()));
+    outboxLine_->setVisible(waiting);
+    tryNow_->setVisible(waiting);
+
+    const HotkeyCombo combo = model_.hotkeyCombo();
+    setChecked(selection_, model_.hotkeyEnabled());
+    selectionNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
+                                           "seconds — Undo cancels it.")
+                                .arg(QString::fromStdString(shortcutText(combo, 'C'))));
+    showText(hotkeyStatus_, model_.hotkeyStatus());
+    {
+        const QSignalBlocker quiet(shortcut_);
+        shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
+    }
+    showText(shortcutHint_, hint(combo) ? qtText(*hint(combo)) : QString());
+    setChecked(quickEntry_, model_.quickEntryEnabled());
+    showText(quickEntryStatus_, model_.quickEntryStatus());
+
+    setChecked(launchAtLogin_, model_.launchAtLogin());
+    showText(launchAtLoginStatus_, model_.launchAtLoginStatus());
+}
+
+bool MenuWindow::isPopup() const {
+    return windowFlags() == dropDownFlags;
+}
+
+void MenuWindow::setFlagsKeepingGeometry(Qt::WindowFlags flags) {
+    if (windowFlags() != flags) {
+        setWindowFlags(flags);
+    }
+}
+
+void MenuWindow::popUpAt(const QPoint& anchor) {
+    setFlagsKeepingGeometry(dropDownFlags);
+    adjustSize();
+    QPoint place = anchor;
+    if (const QScreen* screen = QGuiApplication::screenAt(anchor)
+                                    ? QGuiApplication::screenAt(anchor)
+                                    : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        place.setX(std::clamp(anchor.x() - width() / 2, area.left(), area.right() - width()));
+        place.setY(anchor.y() > area.center().y() ? anchor.y() - height() : anchor.y());
+        place.setY(
+            std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - height())));
+    }
+    move(place);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MenuWindow::showAsWindow() {
+    setFlagsKeepingGeometry(Qt::Window);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MenuWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isPopup()) {
+        if (isActiveWindow()) {
+            wasActive_ = true;
+        } else if (wasActive_ && isVisible()) {
+            hide();
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+void MenuWindow::showEvent(QShowEvent* event) {
+    wasActive_ = false;
+    model_.refreshOutboxCount();
+    QWidget::showEvent(event);
+}
+
+// What the person typed belongs to this opening of the menu only.
+void MenuWindow::hideEvent(QHideEvent* event) {
+    account_->reset();
+    tokenDraft_->clear();
+    tokenRow_->hide();
+    QWidget::hideEvent(event);
+}
+
+} // namespace tarvo::desktop

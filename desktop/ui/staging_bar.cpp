@@ -1,0 +1,44 @@
+#include <desktop/ui/staging_bar.hpp>
+
+#include <desktop/ui/qt_text.hpp>
+
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/account/environment_banner.hpp>
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+
+namespace tarvo::desktop {
+
+using capturekit::EnvironmentBanner;
+
+StagingBar::StagingBar(QWidget* parent) : QWidget(parent) {
+    const EnvironmentBanner banner{EnvironmentBanner::Style::bar,
+                                   capturekit::CaptureConfig::environment()};
+    setVisible(banner.isShown());
+    setAutoFillBackground(true);
+    QPalette colors = palette();
+    const auto qtColor = [](const EnvironmentBanner::Color& color) {
+        return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
+                                static_cast<float>(color.blue));
+    };
+    colors.setColor(QPalette::Window, qtColor(EnvironmentBanner::background));
+    colors.setColor(QPalette::WindowText, qtColor(EnvironmentBanner::foreground));
+    setPalette(colors);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setSpacing(EnvironmentBanner::barSpacing);
+    layout->setContentsMargins(8, 4, 8, 4);
+    auto* symbol = new QLabel(QStringLiteral("🔧"), this);
+    symbol->setAccessibleName(qtText(EnvironmentBanner::symbolName));
+    auto* title = new QLabel(qtText(EnvironmentBanner::title), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(symbol);
+    layout->addWidget(title);
+    layout->addWidget(new QLabel(QString::fromStdString(banner.text()), this), 1);
+}
+
+} // namespace tarvo::desktop

@@ -1,0 +1,88 @@
+#include <desktop/ui/tray_controller.hpp>
+
+#include <desktop/ui/menu_window.hpp>
+#include <desktop/ui/tray_icons.hpp>
+
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/platform/application_info.hpp>
+#include <capturekit/platform/log.hpp>
+
+#include <QCursor>
+
+namespace tarvo::desktop {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const capturekit::Logger& log() {
+    static const capturekit::Logger logger(capturekit::application::identifier(), "tray");
+    return logger;
+}
+
+} // namespace
+
+TrayController::TrayController(CaptureMenuModel& model, MenuWindow& menu,
+                               std::chrono::milliseconds trayWait, QObject* parent)
+    : QObject(parent), model_(model), menu_(menu) {
+    tray_.setToolTip(QStringLiteral("tarvo Capture"));
+    updateIcon();
+    connect(&model_, &CaptureMenuModel::isEnabledChanged, this, &TrayController::updateIcon);
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TrayController::activated);
+
+    // A tray that is there already is taken at once; otherwise it is looked for twice a second.
+    look_.setInterval(500ms);
+    connect(&look_, &QTimer::timeout, this, &TrayController::lookForTray);
+    fallback_.setSingleShot(true);
+    fallback_.setInterval(trayWait);
+    connect(&fallback_, &QTimer::timeout, this, [this] {
+        log().notice("No system tray appeared; the menu is shown as a window.");
+        look_.setInterval(2s);
+        menu_.showAsWindow();
+    });
+    lookForTray();
+    if (!hasTray()) {
+        look_.start();
+        fallback_.start();
+    }
+}
+
+void TrayController::lookForTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    look_.stop();
+    fallback_.stop();
+    tray_.show();
+    emit trayShown();
+}
+
+void TrayController::updateIcon() {
+    const bool capturing = model_.isEnabled();
+    tray_.setIcon(TrayIcons::icon(capturing, capturekit::CaptureConfig::environment().isStaging()));
+    tray_.setToolTip(capturing ? QStringLiteral("tarvo Capture — capturing screenshots")
+                               : QStringLiteral("tarvo Capture"));
+}
+
+void TrayController::activated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context &&
+        reason != QSystemTrayIcon::DoubleClick) {
+        return;
+    }
+    if (menu_.isVisible() && menu_.isPopup()) {
+        menu_.hide();
+        return;
+    }
+    showMenu();
+}
+
+void TrayController::showMenu() {
+    if (!hasTray()) {
+        menu_.showAsWindow();
+        return;
+    }
+    const QRect icon = tray_.geometry();
+    menu_.popUpAt(icon.isValid() ? QPoint(icon.center().x(), icon.bottom()) : QCursor::pos());
+}
+
+} // namespace tarvo::desktop

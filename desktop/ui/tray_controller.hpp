@@ -1,0 +1,47 @@
+#pragma once
+
+// The tray icon and where the menu opens. When the desktop has no tray at start (GNOME without
+// the extension, or an autostart before the panel), the controller waits for one for
+// `trayWait`, then shows the menu as a small normal window; it keeps looking, and adopts the
+// tray as soon as one appears.
+
+#include <desktop/model/capture_menu_model.hpp>
+
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <chrono>
+
+namespace tarvo::desktop {
+
+class MenuWindow;
+
+class TrayController : public QObject {
+    Q_OBJECT
+public:
+    TrayController(CaptureMenuModel& model, MenuWindow& menu,
+                   std::chrono::milliseconds trayWait = std::chrono::seconds(10),
+                   QObject* parent = nullptr);
+
+    // Brings the menu forward: under the tray icon when there is one, else as a window.
+    void showMenu();
+    bool hasTray() const { return tray_.isVisible(); }
+
+signals:
+    // The icon is in the tray (at start or adopted later).
+    void trayShown();
+
+private:
+    void lookForTray();
+    void activated(QSystemTrayIcon::ActivationReason reason);
+    void updateIcon();
+
+    CaptureMenuModel& model_;
+    MenuWindow& menu_;
+    QSystemTrayIcon tray_;
+    QTimer look_;
+    QTimer fallback_;
+};
+
+} // namespace tarvo::desktop
