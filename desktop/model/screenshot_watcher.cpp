@@ -1,0 +1,242 @@
+#include <desktop/model/screenshot_watcher.hpp>
+
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <string_view>
+
+namespace tarvo::desktop {
+
+using namespace capturekit;
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr std::array<std::string_view, 6> screenshotExtensions{"png",  "jpg",  "jpeg",
+                                                               "heic", "tiff", "gif"};
+
+// Entries created, written, moved and removed, and the folder itself going away.
+constexpr std::uint32_t folderEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO |
+                                       IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF |
+                                       IN_ONLYDIR | IN_EXCL_UNLINK;
+
+bool isCandidateName(std::string_view name) {
+    if (name.empty() || name.front() == '.') {
+        return false;
+    }
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return false;
+    }
+    std::string extension(name.substr(dot + 1));
+    std::ranges::transform(extension, extension.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return std::ranges::find(screenshotExtensions, extension) != screenshotExtensions.end();
+}
+
+milliseconds roundedUp(std::chrono::microseconds wait) {
+    return std::chrono::ceil<milliseconds>(wait);
+}
+
+} // namespace
+
+ScreenshotWatcher::ScreenshotWatcher(Detect onDetect, WindowTitleSource title, const Clock& clock,
+                                     QObject* parent)
+    : QObject(parent), onDetect_(std::move(onDetect)), title_(std::move(title)), clock_(&clock) {
+    settleTimer_.setSingleShot(true);
+    // A coarse timer may fire a little early, before the file counts as settled.
+    settleTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&settleTimer_, &QTimer::timeout, this, &ScreenshotWatcher::scanForNew);
+    pollTimer_.setInterval(pollInterval);
+    connect(&pollTimer_, &QTimer::timeout, this, &ScreenshotWatcher::scanForNew);
+}
+
+ScreenshotWatcher::~ScreenshotWatcher() {
+    forgetFolderEvents();
+}
+
+std::vector<fs::path> ScreenshotWatcher::listCandidates(const fs::path& folder) {
+    std::vector<fs::path> candidates;
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+    if (!listing) {
+        return candidates;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing.get());
+        if (entry == nullptr) {
+            return errno == 0 ? candidates : std::vector<fs::path>{};
+        }
+        if (!isCandidateName(entry->d_name)) {
+            continue;
+        }
+        fs::path file = folder / entry->d_name;
+        struct stat attributes {};
+        const bool regular = entry->d_type == DT_REG || (entry->d_type == DT_UNKNOWN &&
+                                                         ::lstat(file.c_str(), &attributes) == 0 &&
+                                                         S_ISREG(attributes.st_mode));
+        if (regular) {
+            candidates.push_back(std::move(file));
+        }
+    }
+}
+
+std::vector<DetectedScreenshot> ScreenshotWatcher::scanExisting(const fs::path& folder) {
+    std::vector<DetectedScreenshot> shots;
+    const Date now = clock_->now();
+    scannedFiles_.clear();
+    for (const fs::path& file : listCandidates(folder)) {
+        if (auto shot = makeShot(file, now, title_)) {
+            scannedFiles_.insert(file.native());
+            shots.push_back(std::move(*shot));
+        }
+    }
+    scannedFolder_ = folder;
+    return shots;
+}
+
+void ScreenshotWatcher::start(const fs::path& folder) {
+    stop();
+    const auto listing = listCandidates(folder);
+    const bool scanned = scannedFolder_ == folder;
+    const Date now = clock_->now();
+    for (const fs::path& file : listing) {
+        // Only what was (or could have been) handed over as existing counts as seen; a file still
+        // being written is reported once it settles.
+        if (scanned ? scannedFiles_.contains(file.native())
+                    : probeShot(file, now).shot.has_value()) {
+            knownFiles_.insert(file.native());
+        }
+    }
+    scannedFolder_.reset();
+    scannedFiles_.clear();
+    folder_ = folder;
+    watchFolderEvents();
+    pollTimer_.start();
+    if (knownFiles_.size() < listing.size()) {
+        scheduleScan(settleInterval);
+    }
+}
+
+void ScreenshotWatcher::stop() {
+    settleTimer_.stop();
+    pollTimer_.stop();
+    forgetFolderEvents();
+    folder_.reset();
+    knownFiles_.clear();
+}
+
+void ScreenshotWatcher::scanForNew() {
+    if (!folder_) {
+        return;
+    }
+    if (watch_ < 0) {
+        watchFolderEvents(); // the folder may be back
+    }
+    const fs::path folder = *folder_;
+    const auto listing = listCandidates(folder);
+    const Date now = clock_->now();
+    std::optional<std::chrono::microseconds> nextSettle;
+    QPointer<ScreenshotWatcher> alive(this);
+    for (const fs::path& file : listing) {
+        if (knownFiles_.contains(file.native())) {
+            continue;
+        }
+        auto probe = probeShot(file, now);
+        if (probe.settlesIn) {
+            nextSettle = std::min(nextSettle.value_or(*probe.settlesIn), *probe.settlesIn);
+        }
+        if (!probe.shot) {
+            continue;
+        }
+        knownFiles_.insert(file.native());
+        if (title_) {
+            probe.shot->frontmostWindowTitle = title_();
+        }
+        if (onDetect_) {
+            onDetect_(*probe.shot);
+        }
+        // The callback may have stopped this watcher, started it elsewhere or deleted it.
+        if (!alive || folder_ != folder) {
+            return;
+        }
+    }
+    std::unordered_set<std::string> listed;
+    listed.reserve(listing.size());
+    for (const fs::path& file : listing) {
+        listed.insert(file.native());
+    }
+    std::erase_if(knownFiles_, [&](const std::string& known) { return !listed.contains(known); });
+    if (nextSettle) {
+        scheduleScan(roundedUp(*nextSettle) + milliseconds(5));
+    }
+}
+
+void ScreenshotWatcher::scheduleScan(milliseconds delay) {
+    settleTimer_.start(delay);
+}
+
+void ScreenshotWatcher::watchFolderEvents() {
+    if (!folder_) {
+        return;
+    }
+    if (inotify_ < 0) {
+        inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (inotify_ < 0) {
+            return;
+        }
+        notifier_ = std::make_unique<QSocketNotifier>(inotify_, QSocketNotifier::Read);
+        connect(notifier_.get(), &QSocketNotifier::activated, this,
+                &ScreenshotWatcher::readFolderEvents);
+    }
+    watch_ = ::inotify_add_watch(inotify_, folder_->c_str(), folderEvents);
+}
+
+void ScreenshotWatcher::forgetFolderEvents() {
+    notifier_.reset();
+    if (inotify_ >= 0) {
+        ::close(inotify_);
+    }
+    inotify_ = -1;
+    watch_ = -1;
+}
+
+void ScreenshotWatcher::readFolderEvents() {
+    alignas(inotify_event) std::array<char, 16384> buffer{};
+    bool relevant = false;
+    for (;;) {
+        const ssize_t length = ::read(inotify_, buffer.data(), buffer.size());
+        if (length <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0 &&
+                event->wd == watch_) {
+                // The folder went away or moved: the poll watches its path again once it is back.
+                ::inotify_rm_watch(inotify_, watch_);
+                watch_ = -1;
+                relevant = true;
+            } else if ((event->mask & IN_Q_OVERFLOW) != 0 ||
+                       (event->len > 0 && isCandidateName(event->name))) {
+                relevant = true;
+            }
+        }
+    }
+    if (relevant && folder_) {
+        scheduleScan(settleInterval);
+    }
+}
+
+} // namespace tarvo::desktop

@@ -1,0 +1,129 @@
+// What a screenshot file becomes (fingerprint, dates, window title) and where screenshots are.
+
+#include <desktop/model/detected_screenshot.hpp>
+#include <desktop/model/screenshot_folder.hpp>
+#include <desktop/model/window_title.hpp>
+
+#include <support/temporary_folder.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+namespace tarvo::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using capturekit::Date;
+using tarvo::test::ScopedEnvironmentVariable;
+using tarvo::test::TemporaryFolder;
+
+void write(const fs::path& file, std::string_view bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+void setModified(const fs::path& file, timespec when) {
+    const timespec times[2] = {when, when};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+TEST(DetectedScreenshotTest, TheFingerprintIsPathWholeSecondsAndSizeOfASettledRegularFile) {
+    TemporaryFolder folder;
+    const fs::path file = folder / "Screenshot 1.png";
+    write(file, "12345");
+    setModified(file, {1'700'000'000, 999'999'999});
+    const Date modified = Date(1'700'000'000s + 999'999us);
+
+    const auto shot =
+        makeShot(file, modified + 600ms, [] { return std::optional<std::string>("T"); });
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->fingerprint, file.string() + "|1700000000|5");
+    EXPECT_EQ(shot->size, 5);
+    EXPECT_EQ(shot->frontmostWindowTitle, "T");
+    // The birth time where the file system keeps one, else the modification time.
+    EXPECT_TRUE(shot->createdAt == modified || shot->createdAt > Date(1'700'000'001s));
+
+    EXPECT_FALSE(makeShot(file, modified + 599ms));
+    EXPECT_EQ(probeShot(file, modified + 450ms).settlesIn, 150ms);
+    EXPECT_FALSE(makeShot(file, modified - 1s)) << "modified in the future";
+
+    // Before 1970 the seconds are cut toward zero, as the stored fingerprints have them.
+    EXPECT_EQ(screenshotFingerprint("/s.png", Date(-1500ms), 3), "/s.png|-1|3");
+    EXPECT_EQ(screenshotFingerprint("/s\xff.png", Date(2s), 3), "/s\xEF\xBF\xBD.png|2|3");
+}
+
+TEST(DetectedScreenshotTest, EmptyFilesFoldersAndLinksAreNoScreenshots) {
+    TemporaryFolder folder;
+    write(folder / "empty.png", "");
+    fs::create_directory(folder / "folder.png");
+    write(folder / "real.png", "x");
+    fs::create_symlink(folder / "real.png", folder / "link.png");
+    const Date later = capturekit::dates::now() + 1h;
+    EXPECT_FALSE(makeShot(folder / "empty.png", later));
+    EXPECT_FALSE(makeShot(folder / "folder.png", later));
+    EXPECT_FALSE(makeShot(folder / "link.png", later));
+    EXPECT_FALSE(makeShot(folder / "missing.png", later));
+    EXPECT_TRUE(makeShot(folder / "real.png", later));
+}
+
+TEST(WindowTitleTest, TheApplicationsNameIsTakenOffTheEndAndLongTitlesAreCut) {
+    EXPECT_EQ(cleanWindowTitle("Ada Lovelace — Contacts", "Contacts"), "Ada Lovelace");
+    EXPECT_EQ(cleanWindowTitle("Ada - Firefox — Firefox", "Firefox"), "Ada - Firefox");
+    EXPECT_EQ(cleanWindowTitle("Ada | Mail", "Mail"), "Ada");
+    EXPECT_EQ(cleanWindowTitle("Ada – Mail", std::nullopt), "Ada – Mail");
+    EXPECT_EQ(cleanWindowTitle(" \n — Mail", "Mail"), std::nullopt);
+    EXPECT_EQ(cleanWindowTitle("  Mail  ", "Mail"), "Mail");
+
+    std::string longTitle;
+    for (int i = 0; i < 200; ++i) {
+        longTitle += "é";
+    }
+    const auto cut = cleanWindowTitle(longTitle, "App");
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->size(), 240u) << "120 two-byte characters";
+}
+
+struct ScreenshotFolderTest : ::testing::Test {
+    TemporaryFolder folder;
+    ScopedEnvironmentVariable home{"HOME", folder.path().c_str()};
+    ScopedEnvironmentVariable config{"XDG_CONFIG_HOME", (folder / "config").c_str()};
+    ScreenshotFolderTest() { fs::create_directory(folder / "config"); }
+};
+
+TEST_F(ScreenshotFolderTest, TheOverrideWinsWithItsTildeExpanded) {
+    EXPECT_EQ(screenshotFolder("~/Shots"), folder / "Shots");
+    EXPECT_EQ(screenshotFolder("~"), folder.path());
+    EXPECT_EQ(screenshotFolder("/srv/shots"), fs::path("/srv/shots"));
+    EXPECT_EQ(screenshotFolder(""), folder / "Desktop");
+    EXPECT_EQ(screenshotFolder(std::nullopt), folder / "Desktop");
+}
+
+TEST_F(ScreenshotFolderTest, GnomesScreenshotsFolderThenSpectaclesThenTheDesktop) {
+    write(folder / "config/user-dirs.dirs",
+          "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    EXPECT_EQ(desktopScreenshotFolder(), folder / "Schreibtisch");
+
+    write(folder / "config/spectaclerc", "[General]\ndefault-save-location=file:///srv/old/\n");
+    EXPECT_EQ(desktopScreenshotFolder(), fs::path("/srv/old/"));
+    write(folder / "config/spectaclerc",
+          "[General]\ndefault-save-location=file:///srv/old/\n"
+          "[ImageSave]\nimageSaveLocation=file:///home/kim/Pictures/My%20Shots/\n");
+    EXPECT_EQ(desktopScreenshotFolder(), fs::path("/home/kim/Pictures/My Shots/"));
+
+    fs::create_directories(folder / "Bilder/Screenshots");
+    EXPECT_EQ(desktopScreenshotFolder(), folder / "Bilder/Screenshots");
+}
+
+TEST(SpectacleSaveFolderTest, OnlyTheSaveKeysOfTheirGroupsCount) {
+    EXPECT_EQ(spectacleSaveFolder("[GuiConfig]\nimageSaveLocation=file:///x\n"), std::nullopt);
+    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation=\n"), std::nullopt);
+    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation=https://host/x\n"), std::nullopt);
+    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation = /tmp/s\n"), fs::path("/tmp/s"));
+}
+
+} // namespace
+} // namespace tarvo::desktop

@@ -1,0 +1,168 @@
+// The watcher on a real folder with real inotify events and timers.
+
+#include "desktop/qt_event_loop.hpp"
+
+#include <desktop/model/screenshot_watcher.hpp>
+
+#include <support/temporary_folder.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace tarvo::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using tarvo::test::runEventsFor;
+using tarvo::test::runEventsUntil;
+
+void write(const fs::path& file, std::string_view bytes, bool append = false) {
+    std::ofstream out(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    out << bytes;
+}
+
+// A file last modified long ago, as a screenshot from an earlier day.
+void writeOld(const fs::path& file, std::string_view bytes = "old image") {
+    write(file, bytes);
+    const timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+struct WatcherOnAFolder : ::testing::Test {
+    tarvo::test::TemporaryFolder folder;
+    std::vector<DetectedScreenshot> reported;
+    ScreenshotWatcher watcher{[this](const DetectedScreenshot& shot) { reported.push_back(shot); },
+                              [] {
+                                  return std::optional<std::string>("Notes");
+                              }};
+
+    WatcherOnAFolder() { tarvo::test::qtApplication(); }
+
+    bool waitForReports(std::size_t count, std::chrono::milliseconds timeout = 3s) {
+        return runEventsUntil([&] { return reported.size() >= count; }, timeout);
+    }
+    std::vector<std::string> reportedNames() const {
+        std::vector<std::string> names;
+        for (const auto& shot : reported) {
+            names.push_back(shot.fileName());
+        }
+        return names;
+    }
+};
+
+TEST_F(WatcherOnAFolder, AFileWrittenInTwoStepsIsReportedOnceWithItsFinalSizeSoonAfterItSettles) {
+    watcher.start(folder.path());
+    write(folder / "Screenshot.PNG", "");
+    runEventsFor(300ms);
+    write(folder / "Screenshot.PNG", std::string(5000, 'x'), true);
+    const auto written = std::chrono::steady_clock::now();
+
+    ASSERT_TRUE(waitForReports(1));
+    // Picked up by the folder's events and the settle time, not by the 15-second poll.
+    EXPECT_LT(std::chrono::steady_clock::now() - written, 2s);
+    runEventsFor(1200ms);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].size, 5000);
+    EXPECT_EQ(reported[0].frontmostWindowTitle, "Notes");
+    EXPECT_TRUE(reported[0].fingerprint.ends_with("|5000"));
+}
+
+TEST_F(WatcherOnAFolder, RenamedAndReplacedFilesAreNewScreenshotsWhileHiddenAndOtherFilesAreNot) {
+    watcher.start(folder.path());
+    write(folder / "a.png", "first");
+    ASSERT_TRUE(waitForReports(1));
+
+    fs::rename(folder / "a.png", folder / "b.png");
+    ASSERT_TRUE(waitForReports(2));
+    EXPECT_NE(reported[1].fingerprint, reported[0].fingerprint);
+
+    fs::remove(folder / "b.png");
+    runEventsFor(700ms);
+    write(folder / "b.png", "second, longer");
+    ASSERT_TRUE(waitForReports(3));
+    EXPECT_EQ(reported[2].size, 14);
+
+    write(folder / ".hidden.png", "x");
+    write(folder / "notes.txt", "x");
+    write(folder / "movie.mov", "x");
+    fs::create_directory(folder / "folder.png");
+    runEventsFor(1500ms);
+    watcher.scanForNew();
+    EXPECT_EQ(reportedNames(), (std::vector<std::string>{"a.png", "b.png", "b.png"}));
+}
+
+TEST_F(WatcherOnAFolder, ExistingImagesAreHandedOverOnceAndAFileStillBeingWrittenFollowsLater) {
+    writeOld(folder / "old.jpeg");
+    writeOld(folder / "empty.png", "");
+    fs::create_symlink(folder / "old.jpeg", folder / "link.png");
+    write(folder / "fresh.gif", "just saved");
+
+    const auto existing = watcher.scanExisting(folder.path());
+    ASSERT_EQ(existing.size(), 1u);
+    EXPECT_EQ(existing[0].fileName(), "old.jpeg");
+    EXPECT_EQ(existing[0].fingerprint, (folder / "old.jpeg").string() + "|1600000000|9");
+
+    watcher.start(folder.path());
+    ASSERT_TRUE(waitForReports(1));
+    runEventsFor(800ms);
+    EXPECT_EQ(reportedNames(), (std::vector<std::string>{"fresh.gif"}));
+}
+
+TEST_F(WatcherOnAFolder, ADeletedFolderIsWatchedAgainWhenItComesBack) {
+    const fs::path shots = folder / "Screenshots";
+    fs::create_directory(shots);
+    watcher.start(shots);
+    EXPECT_TRUE(watcher.receivesEvents());
+
+    fs::remove_all(shots);
+    runEventsFor(200ms);
+    EXPECT_FALSE(watcher.receivesEvents());
+    watcher.scanForNew(); // the poll, with nothing to list
+    EXPECT_TRUE(watcher.isWatching());
+
+    fs::create_directory(shots);
+    watcher.scanForNew();
+    EXPECT_TRUE(watcher.receivesEvents());
+    write(shots / "back.png", "image");
+    ASSERT_TRUE(waitForReports(1));
+    EXPECT_EQ(reported[0].fileName(), "back.png");
+}
+
+TEST_F(WatcherOnAFolder, AFolderOfManyOldScreenshotsIsRescannedWithoutReadingThemAgain) {
+    for (int i = 0; i < 3000; ++i) {
+        writeOld(folder / ("Screenshot " + std::to_string(i) + ".png"));
+    }
+    EXPECT_EQ(watcher.scanExisting(folder.path()).size(), 3000u);
+    watcher.start(folder.path());
+    // A known path is not looked at again, even when its file changed.
+    write(folder / "Screenshot 7.png", "rewritten in place");
+    writeOld(folder / "Screenshot 7.png", "rewritten in place");
+
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+        watcher.scanForNew();
+    }
+    // A few milliseconds a scan; the bound leaves room for a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+    EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(WatcherOnAFolder, StoppingEndsTheReports) {
+    watcher.start(folder.path());
+    watcher.stop();
+    write(folder / "after.png", "x");
+    runEventsFor(1000ms);
+    watcher.scanForNew();
+    EXPECT_TRUE(reported.empty());
+    EXPECT_FALSE(watcher.isWatching());
+}
+
+} // namespace
+} // namespace tarvo::desktop
