@@ -1,0 +1,169 @@
+#include <desktop/model/jpeg_data_uri.hpp>
+
+#include <capturekit/platform/base64.hpp>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvo::desktop {
+
+namespace {
+
+// The decoders' own limit, a little above the largest image accepted (four bytes a pixel).
+constexpr int decoderAllocationLimitMiB =
+    static_cast<int>(maxScreenshotPixels * 4 / (1 << 20)) + 32;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    ~FileDescriptor() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+bool declaresAcceptableSize(QSize size) {
+    return size.width() > 0 && size.height() > 0 &&
+           static_cast<std::int64_t>(size.width()) * size.height() <= maxScreenshotPixels;
+}
+
+// Premultiplied ARGB over white is the colour plus what the alpha leaves uncovered.
+void flattenOntoWhite(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb value = pixel[x];
+            const int uncovered = 255 - qAlpha(value);
+            pixel[x] =
+                qRgb(qRed(value) + uncovered, qGreen(value) + uncovered, qBlue(value) + uncovered);
+        }
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+namespace ScreenshotImage {
+
+std::optional<std::string> readFile(const std::filesystem::path& file) {
+    // Not following links and not blocking, so a FIFO or device put in the image's place is
+    // refused rather than waited on.
+    const FileDescriptor descriptor(
+        ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat attributes {};
+    if (descriptor.get() < 0 || ::fstat(descriptor.get(), &attributes) != 0 ||
+        !S_ISREG(attributes.st_mode) || attributes.st_size > maxScreenshotFileBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(attributes.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count =
+            ::read(descriptor.get(), bytes.data() + filled, bytes.size() - filled);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break; // the file shrank meanwhile: decode what there is
+        }
+        filled += static_cast<std::size_t>(count);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+std::optional<QImage> decode(std::string_view bytes, std::optional<int> fitLongerSide) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    if (bytes.empty() || !buffer.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(decoderAllocationLimitMiB);
+    reader.setAutoTransform(true);
+    // The header's size, before any pixel is decoded; a decoder that cannot tell stays under
+    // the allocation limit.
+    const QSize declared = reader.size();
+    if (declared.isValid() && !declaresAcceptableSize(declared)) {
+        return std::nullopt;
+    }
+    if (fitLongerSide && declared.isValid() &&
+        std::max(declared.width(), declared.height()) > *fitLongerSide) {
+        reader.setScaledSize(declared.scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio));
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull() || !declaresAcceptableSize(image.size())) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+QSize uploadSize(QSize size) {
+    if (size.width() <= maxScreenshotWidth) {
+        return size;
+    }
+    // floor(height × 2000 ÷ width), exactly.
+    const auto height =
+        static_cast<std::int64_t>(size.height()) * maxScreenshotWidth / size.width();
+    return {maxScreenshotWidth, std::max<int>(1, static_cast<int>(height))};
+}
+
+QImage prepared(const QImage& image) {
+    const bool transparent = image.hasAlphaChannel();
+    QImage result = image.convertToFormat(transparent ? QImage::Format_ARGB32_Premultiplied
+                                                      : QImage::Format_RGB32);
+    const QSize target = uploadSize(result.size());
+    if (target != result.size()) {
+        result = result.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    if (transparent) {
+        flattenOntoWhite(result);
+    }
+    return result;
+}
+
+std::optional<std::string> encodeJpeg(const QImage& image) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(screenshotJpegQuality);
+    writer.setOptimizedWrite(false);
+    writer.setProgressiveScanWrite(false);
+    if (image.isNull() || !writer.write(image) || jpeg.isEmpty()) {
+        return std::nullopt;
+    }
+    return jpeg.toStdString();
+}
+
+std::string dataURI(std::string_view jpeg) {
+    return "data:image/jpeg;base64," + capturekit::base64::encode(jpeg);
+}
+
+} // namespace ScreenshotImage
+
+std::optional<std::string> jpegDataURI(const std::filesystem::path& file) {
+    const auto bytes = ScreenshotImage::readFile(file);
+    const auto image = bytes ? ScreenshotImage::decode(*bytes) : std::nullopt;
+    const auto jpeg =
+        image ? ScreenshotImage::encodeJpeg(ScreenshotImage::prepared(*image)) : std::nullopt;
+    if (!jpeg) {
+        return std::nullopt;
+    }
+    return ScreenshotImage::dataURI(*jpeg);
+}
+
+} // namespace tarvo::desktop
