@@ -1,0 +1,31 @@
+#pragma once
+
+// The two panels the hot keys drive, as the model sees them: the toast that offers Undo for a
+// captured selection, and the quick-entry box. The widgets implement these in desktop/ui.
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace tarvo::desktop {
+
+class SelectionToastPanel {
+public:
+    virtual ~SelectionToastPanel() = default;
+    // Shows the capture for the undo window, replacing what a showing toast holds.
+    virtual void show(const QString& text, const std::optional<QString>& sourceApp,
+                      std::function<void()> onUndo) = 0;
+    virtual void dismiss() = 0;
+};
+
+class QuickEntryPanel {
+public:
+    virtual ~QuickEntryPanel() = default;
+    virtual void show() = 0;
+    // Hides the box and gives the focus back to the window that had it.
+    virtual void close() = 0;
+    virtual bool isShowing() const = 0;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,32 @@
+#pragma once
+
+// A system-wide hot key: one letter with the modifier combination both keys share. The key fires
+// its action on the main thread while any program is in front.
+
+#include <desktop/model/hotkey_combo.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace tarvo::desktop {
+
+class GlobalHotkey {
+public:
+    // Dropping the key releases its registration.
+    virtual ~GlobalHotkey() = default;
+    // Registers the letter with the combo's modifiers, releasing any earlier registration first.
+    // False when the system refused it (another program holds the key); the key then never fires.
+    virtual bool registerCombo(HotkeyCombo combo) = 0;
+};
+
+class HotkeyService {
+public:
+    virtual ~HotkeyService() = default;
+    // A key for a letter ('C', 'T'), not yet registered. `id` tells the app's keys apart; the
+    // action runs on the main thread, after the key event has been handled.
+    virtual std::unique_ptr<GlobalHotkey> makeHotkey(std::uint32_t id, char letter,
+                                                     std::function<void()> action) = 0;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,168 @@
+#include <desktop/platform/x11/atspi_selection.hpp>
+
+#include <atspi/atspi.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+namespace tarvo::desktop {
+
+namespace {
+
+// A walk of the active window's tree looks at no more nodes than this, so a program with a huge
+// tree cannot hold the capture up.
+constexpr int nodeBudget = 600;
+constexpr int maxDepth = 40;
+
+template <typename T> struct Owned {
+    T* object;
+    explicit Owned(T* pointer) : object(pointer) {}
+    ~Owned() {
+        if (object != nullptr) {
+            g_object_unref(object);
+        }
+    }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+};
+
+bool hasState(AtspiAccessible* node, AtspiStateType state) {
+    Owned<AtspiStateSet> states(atspi_accessible_get_state_set(node));
+    return states.object != nullptr && atspi_state_set_contains(states.object, state);
+}
+
+// The selected text of a text element; empty when nothing is selected, absent when the element
+// holds no text.
+std::optional<std::string> selectedText(AtspiAccessible* node) {
+    Owned<AtspiText> text(atspi_accessible_get_text_iface(node));
+    if (text.object == nullptr) {
+        return std::nullopt;
+    }
+    std::string result;
+    const gint count = atspi_text_get_n_selections(text.object, nullptr);
+    for (gint index = 0; index < count; ++index) {
+        AtspiRange* range = atspi_text_get_selection(text.object, index, nullptr);
+        if (range != nullptr && range->end_offset > range->start_offset) {
+            gchar* part =
+                atspi_text_get_text(text.object, range->start_offset, range->end_offset, nullptr);
+            if (part != nullptr) {
+                result += result.empty() ? "" : "\n";
+                result += part;
+                g_free(part);
+            }
+        }
+        g_free(range);
+    }
+    return result;
+}
+
+// The focused text element below the node, if the walk finds one within its budget.
+std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, int& budget) {
+    if (--budget < 0 || depth > maxDepth) {
+        return std::nullopt;
+    }
+    Owned<AtspiStateSet> states(atspi_accessible_get_state_set(node));
+    if (states.object == nullptr) {
+        return std::nullopt;
+    }
+    if (atspi_state_set_contains(states.object, ATSPI_STATE_FOCUSED)) {
+        // The focused element: its selection, or nothing when it holds no text.
+        return selectedText(node).value_or(std::string());
+    }
+    // Lists and terminals that manage their descendants may hold thousands of them.
+    if (depth > 0 && (!atspi_state_set_contains(states.object, ATSPI_STATE_SHOWING) ||
+                      atspi_state_set_contains(states.object, ATSPI_STATE_MANAGES_DESCENDANTS))) {
+        return std::nullopt;
+    }
+    const gint count = atspi_accessible_get_child_count(node, nullptr);
+    for (gint index = 0; index < count && budget >= 0; ++index) {
+        Owned<AtspiAccessible> child(atspi_accessible_get_child_at_index(node, index, nullptr));
+        if (child.object == nullptr) {
+            continue;
+        }
+        if (auto found = focusedSelection(child.object, depth + 1, budget)) {
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application) {
+    const gint count = atspi_accessible_get_child_count(application, nullptr);
+    for (gint index = 0; index < count; ++index) {
+        Owned<AtspiAccessible> window(
+            atspi_accessible_get_child_at_index(application, index, nullptr));
+        if (window.object == nullptr || !hasState(window.object, ATSPI_STATE_ACTIVE)) {
+            continue;
+        }
+        int budget = nodeBudget;
+        return focusedSelection(window.object, 0, budget);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool AtspiSelection::busIsOn() {
+    const char* address = std::getenv("AT_SPI_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') {
+        return true;
+    }
+    // The bus launcher announces the bus on the root window of X sessions.
+    Display* display = connection_.display();
+    if (display == nullptr) {
+        return false;
+    }
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* value = nullptr;
+    const int status =
+        XGetWindowProperty(display, connection_.root(), connection_.atom("AT_SPI_BUS"), 0, 1024,
+                           False, AnyPropertyType, &type, &format, &count, &remaining, &value);
+    if (value != nullptr) {
+        XFree(value);
+    }
+    return status == Success && type != None && count > 0;
+}
+
+bool AtspiSelection::start() {
+    if (!started_) {
+        if (atspi_init() > 1) {
+            return false;
+        }
+        // Dispatch the bus connection on this thread, never on the app's main loop.
+        atspi_set_main_context(g_main_context_get_thread_default());
+        started_ = true;
+    }
+    return true;
+}
+
+std::optional<std::string> AtspiSelection::read(const std::optional<ActiveWindow>& app) {
+    if (!busIsOn() || !start()) {
+        return std::nullopt;
+    }
+    Owned<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (desktop.object == nullptr) {
+        return std::nullopt;
+    }
+    const bool knownProcess = app && app->pid > 0;
+    const gint count = atspi_accessible_get_child_count(desktop.object, nullptr);
+    for (gint index = 0; index < count; ++index) {
+        Owned<AtspiAccessible> application(
+            atspi_accessible_get_child_at_index(desktop.object, index, nullptr));
+        if (application.object == nullptr ||
+            (knownProcess &&
+             atspi_accessible_get_process_id(application.object, nullptr) != app->pid)) {
+            continue;
+        }
+        if (auto text = selectionInActiveWindow(application.object)) {
+            return text;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace tarvo::desktop

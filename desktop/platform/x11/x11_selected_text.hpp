@@ -1,0 +1,37 @@
+#pragma once
+
+// The selection read without the clipboard on X11: the focused accessible text through AT-SPI,
+// else the PRIMARY selection, but only while a window of the frontmost program owns it, so another
+// program's stale selection is never taken.
+
+#include <desktop/platform/selected_text.hpp>
+#include <desktop/platform/x11/atspi_selection.hpp>
+#include <desktop/platform/x11/x11_selection_reader.hpp>
+
+namespace tarvo::desktop {
+
+class X11SelectedText final : public SelectedText {
+public:
+    // `resourceMask` is the X server's client resource-id mask: two windows whose ids agree outside
+    // it were made by one connection.
+    X11SelectedText(X11Connection& connection, unsigned long resourceMask)
+        : connection_(connection), reader_(connection), atspi_(connection),
+          resourceMask_(resourceMask) {}
+
+    std::optional<std::string>
+    accessibleSelection(const std::optional<ActiveWindow>& app) override {
+        return atspi_.read(app);
+    }
+    std::optional<std::string> primarySelection(const ActiveWindow& app) override;
+
+private:
+    bool ownedBy(unsigned long owner, const ActiveWindow& app);
+    long windowPid(unsigned long window);
+
+    X11Connection& connection_;
+    X11SelectionReader reader_;
+    AtspiSelection atspi_;
+    unsigned long resourceMask_;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,26 @@
+#pragma once
+
+// The copy keystroke through XTEST, as if typed on the keyboard, and the clipboard's new text once
+// its owner has changed (XFixes), over the capture thread's private connection.
+
+#include <desktop/platform/synthetic_copy.hpp>
+#include <desktop/platform/x11/x11_selection_reader.hpp>
+
+namespace tarvo::desktop {
+
+class X11SyntheticCopy final : public SyntheticCopy {
+public:
+    explicit X11SyntheticCopy(X11Connection& connection)
+        : connection_(connection), reader_(connection) {}
+
+    bool canSynthesise() override { return connection_.hasXTest(); }
+    CopyResult copy(CopyKeystroke keystroke, std::chrono::milliseconds timeout) override;
+
+private:
+    bool sendKeystroke(CopyKeystroke keystroke);
+
+    X11Connection& connection_;
+    X11SelectionReader reader_;
+};
+
+} // namespace tarvo::desktop

@@ -1,0 +1,77 @@
+#pragma once
+
+// The toast that shows a captured selection for the six seconds in which it can be taken back:
+// "Captured from APP", the text, "Undo", and a bar running down in 0.1-second steps. 340 × 120,
+// 20 pixels from the bottom-right corner of the primary screen's available area, above other
+// windows; it never takes the keyboard focus from the person's program. It only shows and reports
+// Undo; the wait and the send are the model's.
+
+#include <desktop/model/selection_panels.hpp>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QProgressBar;
+
+namespace tarvo::desktop {
+
+class SelectionToastView final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds tick{100};
+
+    SelectionToastView(const QString& text, const std::optional<QString>& sourceApp,
+                       std::chrono::milliseconds seconds, std::function<void()> onUndo,
+                       QWidget* parent = nullptr);
+
+    std::chrono::milliseconds remaining() const { return remaining_; }
+
+private:
+    void countDown();
+
+    std::chrono::milliseconds seconds_;
+    std::chrono::milliseconds remaining_;
+    QProgressBar* bar_ = nullptr;
+    QTimer ticker_;
+};
+
+class SelectionToastController final : public QObject, public SelectionToastPanel {
+    Q_OBJECT
+
+public:
+    static constexpr int panelWidth = 340;
+    static constexpr int panelHeight = 120;
+    static constexpr std::chrono::milliseconds undoWindow{6000};
+
+    explicit SelectionToastController(std::chrono::milliseconds shownFor = undoWindow,
+                                      QObject* parent = nullptr);
+    ~SelectionToastController() override;
+
+    // Shows the capture, replacing what a showing toast holds and restarting its time.
+    void show(const QString& text, const std::optional<QString>& sourceApp,
+              std::function<void()> onUndo) override;
+    void dismiss() override;
+
+    bool isShowing() const;
+    QWidget* panel() const { return panel_.get(); }
+    SelectionToastView* view() const { return view_; }
+
+private:
+    void place();
+
+    std::chrono::milliseconds shownFor_;
+    std::unique_ptr<QWidget> panel_;
+    SelectionToastView* view_ = nullptr;
+    QTimer dismissTimer_;
+};
+
+} // namespace tarvo::desktop
