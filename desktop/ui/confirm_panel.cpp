@@ -1,0 +1,293 @@
+#include <desktop/ui/confirm_panel.hpp>
+
+#include <desktop/model/jpeg_data_uri.hpp>
+
+#include <capturekit/platform/text.hpp>
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace tarvo::desktop {
+
+namespace {
+
+constexpr int edgeDistance = 20;
+constexpr auto headingText = "Send to stash?";
+constexpr auto rapportText = "Use as someone's photo in rapport";
+constexpr auto namePlaceholder = "Their name";
+constexpr auto noteText = "Matched by name. If it isn't an exact match it goes to rapport for "
+                          "review — never guessed onto the wrong person.";
+
+// The screenshot, drawn as large as its area allows without ever being enlarged.
+class PreviewView final : public QWidget {
+public:
+    PreviewView(QImage image, QWidget* parent) : QWidget(parent), image_(std::move(image)) {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        setMinimumHeight(24);
+        setAccessibleName(QStringLiteral("Preview"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (image_.isNull()) {
+            return;
+        }
+        QSize size = image_.size();
+        if (size.width() > width() || size.height() > height()) {
+            size = size.scaled(this->size(), Qt::KeepAspectRatio);
+        }
+        const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2),
+                           size);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, image_);
+    }
+
+private:
+    QImage image_;
+};
+
+QImage previewOf(const std::filesystem::path& file) {
+    const auto bytes = ScreenshotImage::readFile(file);
+    const auto image =
+        bytes ? ScreenshotImage::decode(*bytes, ConfirmPopupView::previewSide) : std::nullopt;
+    return image.value_or(QImage());
+}
+
+QLabel* label(const QString& text, QWidget* parent) {
+    auto* made = new QLabel(text, parent);
+    made->setAccessibleName(text);
+    return made;
+}
+
+} // namespace
+
+QPushButton* ConfirmPopupView::button(const QString& text, QWidget* parent) {
+    auto* made = new QPushButton(text, parent);
+    made->setAccessibleName(text);
+    made->setAutoDefault(false);
+    return made;
+}
+
+ConfirmPopupView::ConfirmPopupView(const DetectedScreenshot& shot, int remaining,
+                                   std::optional<std::string> nameHint, Actions actions,
+                                   QWidget* parent)
+    : QWidget(parent), shot_(shot), nameHint_(std::move(nameHint)), actions_(std::move(actions)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(6);
+
+    auto* heading = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon::fromTheme(QStringLiteral("camera-photo")).pixmap(16, 16));
+    heading->addWidget(icon);
+    auto* title = label(QString::fromUtf8(headingText), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    heading->addWidget(title, 1);
+    if (remaining >= 1) {
+        heading->addWidget(label(QString::number(remaining) + QStringLiteral(" more"), this));
+    }
+    layout->addLayout(heading);
+
+    layout->addWidget(new PreviewView(previewOf(shot.url), this), 1);
+    auto* name = label(QString::fromStdString(shot.fileName()), this);
+    name->setTextFormat(Qt::PlainText);
+    layout->addWidget(name);
+
+    rapportBox_ = new QCheckBox(QString::fromUtf8(rapportText), this);
+    rapportBox_->setAccessibleName(rapportBox_->text());
+    layout->addWidget(rapportBox_);
+    nameField_ = new QLineEdit(this);
+    nameField_->setPlaceholderText(QString::fromUtf8(namePlaceholder));
+    nameField_->setAccessibleName(nameField_->placeholderText());
+    layout->addWidget(nameField_);
+    note_ = label(QString::fromUtf8(noteText), this);
+    note_->setWordWrap(true);
+    QFont small = note_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    note_->setFont(small);
+    layout->addWidget(note_);
+
+    auto* buttons = new QHBoxLayout;
+    auto* skip = button(QStringLiteral("Skip"), this);
+    connect(skip, &QPushButton::clicked, this, [this] { actions_.onSkip(); });
+    buttons->addWidget(skip);
+    if (remaining >= 1) {
+        auto* skipAll = button(QStringLiteral("Skip all"), this);
+        connect(skipAll, &QPushButton::clicked, this, [this] { actions_.onSkipAll(); });
+        buttons->addWidget(skipAll);
+        auto* sendAll = button(QStringLiteral("Send all ") + QString::number(remaining + 1), this);
+        connect(sendAll, &QPushButton::clicked, this, [this] { actions_.onSendAll(); });
+        buttons->addWidget(sendAll);
+    }
+    buttons->addStretch(1);
+    sendButton_ = button(QStringLiteral("Send"), this);
+    sendButton_->setDefault(true);
+    connect(sendButton_, &QPushButton::clicked, this, &ConfirmPopupView::send);
+    buttons->addWidget(sendButton_);
+    layout->addLayout(buttons);
+
+    connect(rapportBox_, &QCheckBox::toggled, this, &ConfirmPopupView::setToRapport);
+    connect(nameField_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        person_ = text;
+        refreshSendButton();
+    });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { actions_.onSkip(); });
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), this);
+        connect(enter, &QShortcut::activated, this, &ConfirmPopupView::send);
+    }
+    setToRapport(false);
+}
+
+void ConfirmPopupView::restoreChoice(bool toRapport, const QString& person) {
+    nameField_->setText(person);
+    rapportBox_->setChecked(toRapport);
+}
+
+void ConfirmPopupView::setToRapport(bool on) {
+    toRapport_ = on;
+    if (on && person_.isEmpty() && nameHint_) {
+        nameField_->setText(QString::fromStdString(*nameHint_));
+    }
+    nameField_->setVisible(on);
+    note_->setVisible(on);
+    sendButton_->setText(on ? QStringLiteral("Set photo") : QStringLiteral("Send"));
+    sendButton_->setAccessibleName(sendButton_->text());
+    if (on) {
+        nameField_->setFocus();
+    }
+    refreshSendButton();
+}
+
+void ConfirmPopupView::refreshSendButton() {
+    sendButton_->setEnabled(!toRapport_ || !capturekit::text::isBlank(person_.toStdString()));
+}
+
+void ConfirmPopupView::send() {
+    if (!sendButton_->isEnabled()) {
+        return;
+    }
+    if (toRapport_) {
+        actions_.onSend(DesktopUploader::Route::rapportAvatar(
+            capturekit::text::trimmed(person_.toStdString())));
+    } else {
+        actions_.onSend(DesktopUploader::Route::stash());
+    }
+}
+
+void ConfirmPopupView::mousePressEvent(QMouseEvent* event) {
+    dragOffset_ = event->globalPosition().toPoint() - window()->pos();
+    QWidget::mousePressEvent(event);
+}
+
+void ConfirmPopupView::mouseMoveEvent(QMouseEvent* event) {
+    if ((event->buttons() & Qt::LeftButton) != 0) {
+        window()->move(event->globalPosition().toPoint() - dragOffset_);
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+ConfirmPanelController::ConfirmPanelController(ConfirmPopupView::Actions callbacks, QObject* parent)
+    : QObject(parent), callbacks_(std::move(callbacks)) {}
+
+ConfirmPanelController::~ConfirmPanelController() = default;
+
+bool ConfirmPanelController::isVisible() const {
+    return panel_ && panel_->isVisible();
+}
+
+void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
+                                  const std::optional<std::string>& nameHint) {
+    // The view calls back through the controller, and only while the controller is there.
+    const QPointer<ConfirmPanelController> self(this);
+    ConfirmPopupView::Actions actions{
+        .onSend =
+            [self](DesktopUploader::Route route) {
+                if (self && self->callbacks_.onSend) {
+                    self->callbacks_.onSend(std::move(route));
+                }
+            },
+        .onSkip =
+            [self] {
+                if (self && self->callbacks_.onSkip) {
+                    self->callbacks_.onSkip();
+                }
+            },
+        .onSendAll =
+            [self] {
+                if (self && self->callbacks_.onSendAll) {
+                    self->callbacks_.onSendAll();
+                }
+            },
+        .onSkipAll =
+            [self] {
+                if (self && self->callbacks_.onSkipAll) {
+                    self->callbacks_.onSkipAll();
+                }
+            },
+    };
+    const bool first = !panel_;
+    if (first) {
+        panel_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint |
+                                                        Qt::WindowStaysOnTopHint);
+        panel_->setWindowTitle(QString::fromUtf8(headingText));
+        panel_->setFixedSize(ConfirmPopupView::panelWidth, ConfirmPopupView::panelHeight);
+        new QVBoxLayout(panel_.get());
+        panel_->layout()->setContentsMargins(0, 0, 0, 0);
+        place();
+    }
+    auto* view = new ConfirmPopupView(shot, remaining, nameHint, std::move(actions), panel_.get());
+    if (view_ != nullptr) {
+        if (view_->shot().fingerprint == shot.fingerprint) {
+            view->restoreChoice(view_->toRapport(), view_->person());
+        }
+        // It may be the sender of the click that led here: gone once that click is done.
+        view_->hide();
+        view_->deleteLater();
+    }
+    view_ = view;
+    panel_->layout()->addWidget(view_);
+    view_->show(); // a child added to a shown window stays hidden until asked
+    if (first) {
+        panel_->show();
+        panel_->raise();
+        panel_->activateWindow();
+    } else {
+        panel_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        panel_->show();
+        panel_->raise();
+    }
+}
+
+void ConfirmPanelController::hide() {
+    if (panel_) {
+        panel_->hide();
+    }
+}
+
+void ConfirmPanelController::place() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    panel_->move(area.right() + 1 - edgeDistance - ConfirmPopupView::panelWidth,
+                 area.bottom() + 1 - edgeDistance - ConfirmPopupView::panelHeight);
+}
+
+} // namespace tarvo::desktop

@@ -1,0 +1,104 @@
+#pragma once
+
+// The small floating panel that asks, one screenshot at a time, whether to send it to stash, use
+// it as a person's photo in rapport, or skip it. The model owns the queue and decides when the
+// panel shows and hides; the panel only shows the first shot and calls back.
+//
+// 320 × 260, 20 pixels from the bottom-right corner of the primary screen's available area, above
+// other windows, movable by its background. The first show brings it forward with focus (so
+// Return and Escape work at once); later updates never take focus from what the person is doing.
+
+#include <desktop/model/desktop_uploader.hpp>
+#include <desktop/model/detected_screenshot.hpp>
+
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarvo::desktop {
+
+// The panel's content, rebuilt for every shot.
+class ConfirmPopupView final : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Actions {
+        std::function<void(DesktopUploader::Route)> onSend;
+        std::function<void()> onSkip;
+        std::function<void()> onSendAll;
+        std::function<void()> onSkipAll;
+    };
+
+    static constexpr int panelWidth = 320;
+    static constexpr int panelHeight = 260;
+    static constexpr int previewSide = 320;
+
+    ConfirmPopupView(const DetectedScreenshot& shot, int remaining,
+                     std::optional<std::string> nameHint, Actions actions,
+                     QWidget* parent = nullptr);
+
+    const DetectedScreenshot& shot() const { return shot_; }
+    // The person's choice so far, kept when the same shot is shown again.
+    bool toRapport() const { return toRapport_; }
+    QString person() const { return person_; }
+    void restoreChoice(bool toRapport, const QString& person);
+
+    // The send button's work: Return.
+    void send();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void setToRapport(bool on);
+    void refreshSendButton();
+    static QPushButton* button(const QString& text, QWidget* parent);
+
+    DetectedScreenshot shot_;
+    std::optional<std::string> nameHint_;
+    Actions actions_;
+    bool toRapport_ = false;
+    QString person_;
+    QCheckBox* rapportBox_ = nullptr;
+    QLineEdit* nameField_ = nullptr;
+    QLabel* note_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPoint dragOffset_;
+};
+
+class ConfirmPanelController final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ConfirmPanelController(ConfirmPopupView::Actions callbacks, QObject* parent = nullptr);
+    ~ConfirmPanelController() override;
+
+    void show(const DetectedScreenshot& shot, int remaining,
+              const std::optional<std::string>& nameHint);
+    // Orders the panel out; it is kept for the next show.
+    void hide();
+
+    // The panel window, once it has been shown.
+    QWidget* panel() const { return panel_.get(); }
+    ConfirmPopupView* view() const { return view_; }
+    bool isVisible() const;
+
+private:
+    void place();
+
+    ConfirmPopupView::Actions callbacks_;
+    std::unique_ptr<QWidget> panel_;
+    ConfirmPopupView* view_ = nullptr;
+};
+
+} // namespace tarvo::desktop
