@@ -9,8 +9,17 @@
 #include <capturekit/delivery/suggest_client.hpp>
 #include <capturekit/model/capture_surface.hpp>
 #include <capturekit/model/raw_value.hpp>
+#include <capturekit/platform/instance_socket.hpp>
 #include <capturekit/platform/text.hpp>
 #include <capturekit/routing/capture_engine.hpp>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 
 namespace tarvo::cli::CaptureCommands {
 
@@ -75,8 +84,59 @@ std::expected<int, UsageError> task(Arguments& arguments) {
     return captureOn(arguments, CaptureSurface::quickTaskWidget, false, "What's the task?");
 }
 
-// Bringing a running desktop app forward needs the app to listen for it; until one does, leaving
-// the pending surface is all there is to do, and the app picks it up when it next comes forward.
+bool hasDesktopSession() {
+    const auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
+// The desktop app beside this program when there is one, else the one on the PATH, started in a
+// session of its own with nothing of ours attached.
+bool startDesktopApp() {
+    const std::string name = "tarvo-capture-desktop";
+    std::error_code error;
+    const auto beside = std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / name;
+    const bool local = !error && ::access(beside.c_str(), X_OK) == 0;
+    const std::string program = local ? beside.string() : name;
+    posix_spawn_file_actions_t files;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&files);
+    for (const int descriptor : {0, 1, 2}) {
+        posix_spawn_file_actions_addopen(&files, descriptor, "/dev/null", O_RDWR, 0);
+    }
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    char* const words[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--show-menu"),
+                           nullptr};
+    pid_t child = 0;
+    const int failed =
+        local ? posix_spawn(&child, program.c_str(), &files, &attributes, words, environ)
+              : posix_spawnp(&child, program.c_str(), &files, &attributes, words, environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    return failed == 0;
+}
+
+// The running desktop app shows its menu; without one it is started with that request.
+void bringDesktopAppForward() {
+    using namespace std::chrono_literals;
+    if (const auto socket = instance::socketPath();
+        socket &&
+        instance::sendArguments(*socket, {"--show-menu"}, 3s) == instance::Delivery::delivered) {
+        return;
+    }
+    if (!hasDesktopSession()) {
+        Console::printError("tarvo-capture-desktop is not running, and there is no desktop "
+                            "session to start it in; it will pick this up when it next starts.");
+    } else if (!startDesktopApp()) {
+        Console::printError("Couldn't start tarvo-capture-desktop; it will pick this up when it "
+                            "next starts.");
+    }
+}
+
+// The pending surface is left for the suite, then the desktop app comes forward.
 std::expected<int, UsageError> open(Arguments& arguments) {
     const auto raw = arguments.takeOption("surface");
     if (!raw) {
@@ -88,6 +148,7 @@ std::expected<int, UsageError> open(Arguments& arguments) {
     const auto surface =
         raw->and_then([](const std::string& value) { return fromRawValue<CaptureSurface>(value); });
     SharedState::setPendingSurface(surface.value_or(CaptureSurface::captureIntent));
+    bringDesktopAppForward();
     return ExitCode::success;
 }
 
@@ -96,6 +157,7 @@ std::expected<int, UsageError> record(Arguments& arguments) {
         return std::unexpected(done.error());
     }
     SharedState::setPendingSurface(CaptureSurface::voiceCapture);
+    bringDesktopAppForward();
     return ExitCode::success;
 }
 
@@ -112,10 +174,13 @@ std::vector<Command> all() {
         {"task", "TEXT…|-", "Drop a task straight into docket.", task},
         {"open", "[--surface RAW]",
          "Open tarvo to capture something: leaves the capture surface (a surface raw value such as "
-         "composer; captureIntent when missing or unknown) for the desktop app.",
+         "composer; captureIntent when missing or unknown) and brings the desktop app's menu "
+         "forward, starting the app when it is not running.",
          open},
         {"record", "",
-         "Record a thought: asks the desktop app to start recording when it comes forward.",
+         "Record a thought: leaves the recording surface and brings the desktop app's menu "
+         "forward, "
+         "starting the app when it is not running.",
          record},
     };
 }

@@ -228,8 +228,9 @@ TEST_F(TarvoCapture, ATokenSetByHandIsTrimmedAndUsedAndABlankOneIsRefused) {
 }
 
 TEST_F(TarvoCapture, OpenAndRecordLeaveThePendingSurface) {
+    // No desktop session here, so no desktop app is started.
     const auto pendingAfter = [&](const std::vector<std::string>& arguments) {
-        EXPECT_EQ(run(arguments).exitStatus, 0);
+        EXPECT_EQ(run(arguments, {}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}).exitStatus, 0);
         const auto surface = SharedState::consumePendingSurface();
         return surface ? std::string(rawValue(*surface)) : "none";
     };

@@ -250,11 +250,19 @@ def run_with_tray(options, session, environment, backend):
     wait_for('"Signed out"', lambda: find_text(r"^Signed out$"))
     wait_for("the sign-in button again", lambda: find("Sign in to tarvo…", "push button"))
 
-    # A second start hands its action to the running app and ends at once.
+    # Clicking elsewhere closes the menu; "tarvo-capture open" brings it forward again, and so
+    # does a second start, which hands its action over and ends at once.
+    xdotool("mousemove", "200", "500", "click", "1")
+    wait_for("the menu to close", lambda: not find("Quit", "push button"))
+    run_cli(options, environment, "open")
+    wait_for("the menu from tarvo-capture open", lambda: find("Quit", "push button"))
+    xdotool("mousemove", "200", "500", "click", "1")
+    wait_for("the menu to close", lambda: not find("Quit", "push button"))
     second = subprocess.run([os.path.join(options.bin, APP_NAME), "--show-menu"],
                             env=environment, timeout=LIMIT, capture_output=True)
     if second.returncode != 0:
         raise Failure("the second start failed: %r" % second)
+    wait_for("the menu from a second start", lambda: find("Quit", "push button"))
 
     # The menu's Quit ends the app cleanly.
     open_menu()

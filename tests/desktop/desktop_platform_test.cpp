@@ -1,0 +1,145 @@
+// The instance channel over real local sockets, and the login item over a real autostart folder.
+
+#include <desktop/platform/autostart_login_item.hpp>
+#include <desktop/platform/instance_channel.hpp>
+
+#include "support/temporary_folder.hpp"
+
+#include <capturekit/platform/instance_socket.hpp>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <future>
+
+using namespace std::chrono_literals;
+using capturekit::instance::Delivery;
+using tarvo::desktop::AutostartLoginItem;
+using tarvo::desktop::InstanceChannel;
+
+namespace {
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_desktop_platform";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+struct InstanceChannelTest : testing::Test {
+    InstanceChannelTest() { application(); }
+    tarvo::test::TemporaryFolder folder;
+    std::filesystem::path socket = folder / "app.socket";
+
+    // Sends from another thread while this one runs the channel's event loop.
+    Delivery send(const std::vector<std::string>& arguments) {
+        auto delivery = std::async(std::launch::async, [&] {
+            return capturekit::instance::sendArguments(socket, arguments, 5s);
+        });
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return delivery.wait_for(0ms) == std::future_status::ready; }, 10000));
+        return delivery.get();
+    }
+};
+
+TEST_F(InstanceChannelTest, TheFirstStartListensAndALaterOneHandsItsArgumentsOver) {
+    InstanceChannel first(socket);
+    ASSERT_EQ(first.claim({}), InstanceChannel::Role::primary);
+    QSignalSpy received(&first, &InstanceChannel::argumentsReceived);
+
+    EXPECT_EQ(send({"--open-surface", "composer"}), Delivery::delivered);
+    ASSERT_TRUE(received.count() == 1 || received.wait(5000));
+    EXPECT_EQ(received.at(0).at(0).toStringList(), (QStringList{"--open-surface", "composer"}));
+
+    auto later = std::async(std::launch::async, [&] {
+        InstanceChannel second(socket);
+        return second.claim({"--show-menu"});
+    });
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return later.wait_for(0ms) == std::future_status::ready; }, 10000));
+    EXPECT_EQ(later.get(), InstanceChannel::Role::handedOn);
+    ASSERT_TRUE(received.count() == 2 || received.wait(5000));
+    EXPECT_EQ(received.at(1).at(0).toStringList(), QStringList{"--show-menu"});
+}
+
+TEST_F(InstanceChannelTest, ASocketLeftByACrashedAppIsReplaced) {
+    // A bound socket whose process is gone: the file stays, nobody accepts on it.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(stale);
+    EXPECT_EQ(send({"--show-menu"}), Delivery::noInstance);
+
+    InstanceChannel channel(socket);
+    ASSERT_EQ(channel.claim({}), InstanceChannel::Role::primary);
+    QSignalSpy received(&channel, &InstanceChannel::argumentsReceived);
+    EXPECT_EQ(send({"--show-menu"}), Delivery::delivered);
+    EXPECT_TRUE(received.count() == 1 || received.wait(5000));
+}
+
+TEST_F(InstanceChannelTest, ARequestThatIsNotOursIsRefusedAndTheChannelGoesOn) {
+    InstanceChannel channel(socket);
+    ASSERT_EQ(channel.claim({}), InstanceChannel::Role::primary);
+    QSignalSpy received(&channel, &InstanceChannel::argumentsReceived);
+    EXPECT_EQ(capturekit::instance::decodeRequest("{\"show\": true}"), std::nullopt);
+    EXPECT_EQ(capturekit::instance::decodeRequest("[\"a\", 1]"), std::nullopt);
+
+    auto raw = std::async(std::launch::async, [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::send(fd, "not json\n", 9, MSG_NOSIGNAL);
+        char answer[8] = {};
+        const auto count = ::recv(fd, answer, sizeof(answer), 0);
+        ::close(fd);
+        return count;
+    });
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return raw.wait_for(0ms) == std::future_status::ready; }, 10000));
+    EXPECT_LE(raw.get(), 0) << "closed without an answer";
+    EXPECT_EQ(send({"--show-menu"}), Delivery::delivered);
+    EXPECT_TRUE(received.count() == 1 || received.wait(5000));
+    EXPECT_EQ(received.count(), 1);
+}
+
+TEST(AutostartLoginItemTest, RegisteringWritesAnEntryThatStartsTheAppAndUnregisteringRemovesIt) {
+    tarvo::test::TemporaryFolder folder;
+    AutostartLoginItem item(folder / "autostart" / "app.desktop",
+                            "/opt/my apps/tarvo-capture-desktop");
+    EXPECT_FALSE(item.isEnabled());
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.isEnabled());
+    std::ifstream entry(item.entry());
+    const std::string text((std::istreambuf_iterator<char>(entry)), {});
+    EXPECT_NE(text.find("\nExec=\"/opt/my apps/tarvo-capture-desktop\"\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(AutostartLoginItem::execArgument("/usr/bin/a$b%c"), "\"/usr/bin/a\\\\$b%%c\"");
+
+    std::ofstream(item.entry(), std::ios::app) << "Hidden=true\n";
+    EXPECT_FALSE(item.isEnabled()) << "a hidden entry does not start anything";
+    ASSERT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(std::filesystem::exists(item.entry()));
+    EXPECT_TRUE(item.setEnabled(false)) << "nothing to remove is no failure";
+
+    std::ofstream(folder / "blocked") << "a file where the folder should be";
+    AutostartLoginItem blocked(folder / "blocked" / "app.desktop", "/usr/bin/true");
+    const auto refused = blocked.setEnabled(true);
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(refused.error().empty());
+    EXPECT_FALSE(blocked.isEnabled());
+}
+
+} // namespace
