@@ -4,6 +4,7 @@
 #include <capturekit/account/auth_providers.hpp>
 #include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/platform_words.hpp>
+#include <capturekit/account/session_store.hpp>
 #include <capturekit/account/supabase_auth.hpp>
 #include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
@@ -41,6 +42,12 @@ std::expected<bool, SecretStoreError> storedTokenPresent() {
         return std::unexpected(stored.error());
     }
     return *stored && text::isValidUTF8(**stored) && !text::isBlank(**stored);
+}
+
+// The stored session's e-mail, read without starting the sign-in machinery (and its HTTP stack).
+std::optional<std::string> storedEmail() {
+    auto session = SessionStore::read();
+    return session ? std::move(session->email) : std::nullopt;
 }
 
 std::optional<std::string> credentialsNoteFor(const std::optional<SecretStoreError>& problem) {
@@ -126,7 +133,7 @@ void CaptureMenuModel::start() {
             Loaded loaded;
             const auto token = storedTokenPresent();
             loaded.hasToken = token.value_or(false);
-            loaded.email = SupabaseAuth::shared().currentEmail();
+            loaded.email = storedEmail();
             loaded.outboxCount = static_cast<int>(CaptureOutbox::pendingCount());
             TokenStore::hardenStorage();
             loaded.credentialsNote = credentialsNoteFor(
@@ -192,7 +199,7 @@ void CaptureMenuModel::refreshAccountEmail() {
     if (accountBusy_) {
         return; // the sign-in or sign-out in progress sets it when it ends
     }
-    tasks_->run([](std::stop_token) { return SupabaseAuth::shared().currentEmail(); },
+    tasks_->run([](std::stop_token) { return storedEmail(); },
                 [this](std::optional<std::string> email) {
                     if (!accountBusy_) {
                         publish(signedInEmail_, qt(email), &CaptureMenuModel::signedInEmailChanged);
