@@ -1,5 +1,7 @@
 #include <desktop/model/app_settings.hpp>
 
+#include <desktop/model/detected_screenshot.hpp>
+
 #include <capturekit/account/capture_config.hpp>
 
 #include <algorithm>
@@ -69,9 +71,16 @@ void AppSettings::recordSent(const std::string& fingerprint) const {
             return std::optional<PreferenceValue>(std::move(list));
         }
         list.push_back(fingerprint);
-        if (list.size() > sentFingerprintLimit) {
-            list.erase(list.begin(), list.end() - sentFingerprintLimit);
-        }
+        // The oldest go first, except screenshots still in the folder: forgetting one of those
+        // would offer it again at the next start.
+        auto excess = list.size() > sentFingerprintLimit ? list.size() - sentFingerprintLimit : 0;
+        std::erase_if(list, [&](const std::string& sent) {
+            if (excess == 0 || isStillOnDisk(sent)) {
+                return false;
+            }
+            --excess;
+            return true;
+        });
         return std::optional<PreferenceValue>(std::move(list));
     });
 }

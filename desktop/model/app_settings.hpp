@@ -30,7 +30,7 @@ public:
     static constexpr std::string_view quickEntryHotkeyEnabledKey = "quickEntryHotkeyEnabled";
     static constexpr std::string_view hotkeyComboKey = "selectionHotkeyCombo";
 
-    // Fingerprints kept by recordSent; older ones are forgotten.
+    // Fingerprints kept by recordSent; older ones are forgotten unless their file is still there.
     static constexpr std::size_t sentFingerprintLimit = 500;
 
     // The application's standard preferences and the system clock.
@@ -51,7 +51,8 @@ public:
 
     std::vector<std::string> sentFingerprints() const;
     bool wasSent(std::string_view fingerprint) const;
-    // Adds the fingerprint unless it is already there, keeping the newest sentFingerprintLimit.
+    // Adds the fingerprint unless it is already there. Beyond sentFingerprintLimit the oldest are
+    // dropped, but not those of screenshots still on disk unchanged, which are never offered again.
     void recordSent(const std::string& fingerprint) const;
 
     std::optional<std::string> folderOverride() const;

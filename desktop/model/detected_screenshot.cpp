@@ -31,6 +31,24 @@ std::string screenshotFingerprint(const std::filesystem::path& file, Date modifi
            std::to_string(size);
 }
 
+bool isStillOnDisk(std::string_view fingerprint) {
+    const auto sizeBar = fingerprint.rfind('|');
+    const auto timeBar = sizeBar == std::string_view::npos || sizeBar == 0
+                             ? std::string_view::npos
+                             : fingerprint.rfind('|', sizeBar - 1);
+    if (timeBar == std::string_view::npos) {
+        return false;
+    }
+    const std::filesystem::path file(fingerprint.substr(0, timeBar));
+    struct statx attributes {};
+    if (::statx(AT_FDCWD, file.c_str(), AT_SYMLINK_NOFOLLOW, STATX_SIZE | STATX_MTIME,
+                &attributes) != 0) {
+        return false;
+    }
+    const auto size = static_cast<std::int64_t>(attributes.stx_size);
+    return screenshotFingerprint(file, dateOf(attributes.stx_mtime), size) == fingerprint;
+}
+
 ShotProbe probeShot(const std::filesystem::path& file, Date now) {
     struct statx attributes {};
     constexpr unsigned int wanted = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME;

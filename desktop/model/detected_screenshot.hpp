@@ -39,6 +39,10 @@ struct DetectedScreenshot {
 std::string screenshotFingerprint(const std::filesystem::path& file, capturekit::Date modified,
                                   std::int64_t size);
 
+// Whether the fingerprint names a file that is still there unchanged (same path, modification
+// second and size).
+bool isStillOnDisk(std::string_view fingerprint);
+
 // What a candidate file is now: a shot (without a window title yet), or not yet settled (with the
 // time until it is), or neither (unreadable, not a regular file, empty, or modified in the future).
 struct ShotProbe {

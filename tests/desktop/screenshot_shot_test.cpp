@@ -1,5 +1,6 @@
 // What a screenshot file becomes (fingerprint, dates, window title) and where screenshots are.
 
+#include <desktop/model/app_settings.hpp>
 #include <desktop/model/detected_screenshot.hpp>
 #include <desktop/model/screenshot_folder.hpp>
 #include <desktop/model/window_title.hpp>
@@ -68,6 +69,34 @@ TEST(DetectedScreenshotTest, EmptyFilesFoldersAndLinksAreNoScreenshots) {
     EXPECT_FALSE(makeShot(folder / "link.png", later));
     EXPECT_FALSE(makeShot(folder / "missing.png", later));
     EXPECT_TRUE(makeShot(folder / "real.png", later));
+}
+
+TEST(DetectedScreenshotTest, AHandledShotStillInTheFolderOutlivesTheLimitOfTheSentList) {
+    TemporaryFolder folder;
+    write(folder / "kept.png", "image");
+    const auto kept = makeShot(folder / "kept.png", capturekit::dates::now() + 1h);
+    ASSERT_TRUE(kept);
+    EXPECT_TRUE(isStillOnDisk(kept->fingerprint));
+    EXPECT_FALSE(isStillOnDisk(kept->fingerprint + "0"));
+    EXPECT_FALSE(isStillOnDisk("no bars at all"));
+
+    const AppSettings settings(capturekit::Preferences("test.settings", folder / "prefs"),
+                               capturekit::SystemClock::shared());
+    settings.recordSent("gone|1|1");
+    settings.recordSent(kept->fingerprint);
+    for (int index = 0; index < 600; ++index) {
+        settings.recordSent("/gone/" + std::to_string(index) + ".png|1|1");
+    }
+    const auto sent = settings.sentFingerprints();
+    EXPECT_EQ(sent.size(), 500u);
+    EXPECT_EQ(sent.front(), kept->fingerprint);
+    EXPECT_TRUE(settings.wasSent(kept->fingerprint));
+    EXPECT_FALSE(settings.wasSent("gone|1|1"));
+
+    // Once the file changes it is another screenshot, and its old mark may go.
+    write(folder / "kept.png", "a longer image");
+    settings.recordSent("/gone/last.png|1|1");
+    EXPECT_FALSE(settings.wasSent(kept->fingerprint));
 }
 
 TEST(WindowTitleTest, TheApplicationsNameIsTakenOffTheEndAndLongTitlesAreCut) {
