@@ -27,12 +27,16 @@ def threads_switches(pid):
     return total
 
 
-def resident_kib(pid):
-    with open("/proc/%d/status" % pid) as status:
-        for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
+def memory_kib(pid):
+    """Resident (RSS), proportional (PSS) and private (USS) memory, in KiB."""
+    fields = {}
+    with open("/proc/%d/smaps_rollup" % pid) as rollup:
+        for line in rollup:
+            parts = line.split()
+            if len(parts) == 3 and parts[2] == "kB":
+                fields[parts[0].rstrip(":")] = int(parts[1])
+    return {"rss": fields.get("Rss", 0), "pss": fields.get("Pss", 0),
+            "uss": fields.get("Private_Clean", 0) + fields.get("Private_Dirty", 0)}
 
 
 def measure(name, command, environment, idle, settle):
@@ -40,9 +44,7 @@ def measure(name, command, environment, idle, settle):
     session = e2e.Session(folder)
     try:
         e2e.start_display(session)
-        session.start("openbox", ["openbox"])
-        e2e.wait_for("the window manager", lambda: e2e.xdotool("search", "--class", "openbox")
-                     or True)
+        e2e.start_window_manager(session)
         e2e.start_tray(session)
         started = time.monotonic()
         program = session.start(name, command, env=dict(environment, XDG_RUNTIME_DIR=folder,
@@ -56,8 +58,8 @@ def measure(name, command, environment, idle, settle):
         before = threads_switches(program.pid)
         time.sleep(idle)
         wakeups = threads_switches(program.pid) - before
-        return {"name": name, "shown_ms": shown * 1000, "rss_kib": resident_kib(program.pid),
-                "wakeups": wakeups, "threads": len(os.listdir("/proc/%d/task" % program.pid))}
+        return dict(memory_kib(program.pid), name=name, shown_ms=shown * 1000, wakeups=wakeups,
+                    threads=len(os.listdir("/proc/%d/task" % program.pid)))
     finally:
         session.close()
 
@@ -83,14 +85,15 @@ def main():
     finally:
         backend_session.close()
 
-    print("%-24s %12s %10s %8s %20s" % ("program", "icon shown", "RSS", "threads",
-                                         "wake-ups in %gs" % options.idle))
+    print("%-22s %11s %10s %10s %10s %8s %16s" % ("program", "icon shown", "RSS", "PSS", "USS",
+                                                   "threads", "wake-ups in %gs" % options.idle))
     for result in results:
-        print("%-24s %9.0f ms %6.1f MiB %8d %20d" % (
-            result["name"], result["shown_ms"], result["rss_kib"] / 1024, result["threads"],
-            result["wakeups"]))
+        print("%-22s %8.0f ms %6.1f MiB %6.1f MiB %6.1f MiB %8d %16d" % (
+            result["name"], result["shown_ms"], result["rss"] / 1024, result["pss"] / 1024,
+            result["uss"] / 1024, result["threads"], result["wakeups"]))
     bare, app = results
-    print("RSS of the app: %.2f × the bare program's" % (app["rss_kib"] / bare["rss_kib"]))
+    print("the app beside the bare program: RSS %.2f×, PSS %.2f×, USS %.2f×" % (
+        app["rss"] / bare["rss"], app["pss"] / bare["pss"], app["uss"] / bare["uss"]))
     return 0
 
 

@@ -17,7 +17,6 @@ ConsentPanel::ConsentPanel(DesktopServices services, std::function<void(bool)> d
       decide_(std::move(decide)) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
     setFixedSize(width, height);
-    build();
 }
 
 void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString& title,
@@ -100,6 +99,9 @@ void ConsentPanel::build() {
 }
 
 void ConsentPanel::showPanel() {
+    if (layout() == nullptr) {
+        build(); // on first use: most runs never need the panel
+    }
     // Our own windows (the menu) are not given focus back: they close when the panel opens.
     if (!previousApp_) {
         previousApp_ = services_.frontmostApp.active();

@@ -63,9 +63,16 @@ constexpr Qt::WindowFlags dropDownFlags =
 MenuWindow::MenuWindow(CaptureMenuModel& model, QWidget* parent)
     : QWidget(parent, dropDownFlags), model_(model) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
-    build();
     connect(&model_, &CaptureMenuModel::changed, this, &MenuWindow::refresh);
-    refresh();
+}
+
+// The rows are made when the menu is first shown: an app that stays in the tray keeps no widgets
+// (nor their fonts) in memory until then.
+void MenuWindow::ensureBuilt() {
+    if (status_ == nullptr) {
+        build();
+        refresh();
+    }
 }
 
 void MenuWindow::build() {
@@ -210,6 +217,9 @@ void MenuWindow::buildSystemRows(QVBoxLayout& layout) {
 }
 
 void MenuWindow::refresh() {
+    if (status_ == nullptr) {
+        return;
+    }
     showText(status_, model_.status());
     showText(lastEvent_, model_.lastEvent());
     account_->refresh();
@@ -256,6 +266,7 @@ void MenuWindow::setFlagsKeepingGeometry(Qt::WindowFlags flags) {
 }
 
 void MenuWindow::popUpAt(const QPoint& anchor) {
+    ensureBuilt();
     setFlagsKeepingGeometry(dropDownFlags);
     adjustSize();
     QPoint place = anchor;
@@ -275,6 +286,7 @@ void MenuWindow::popUpAt(const QPoint& anchor) {
 }
 
 void MenuWindow::showAsWindow() {
+    ensureBuilt();
     setFlagsKeepingGeometry(Qt::Window);
     show();
     raise();
@@ -300,9 +312,11 @@ void MenuWindow::showEvent(QShowEvent* event) {
 
 // What the person typed belongs to this opening of the menu only.
 void MenuWindow::hideEvent(QHideEvent* event) {
-    account_->reset();
-    tokenDraft_->clear();
-    tokenRow_->hide();
+    if (account_ != nullptr) {
+        account_->reset();
+        tokenDraft_->clear();
+        tokenRow_->hide();
+    }
     QWidget::hideEvent(event);
 }
 

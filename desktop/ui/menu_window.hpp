@@ -41,6 +41,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void ensureBuilt();
     void build();
     void buildScreenshotRows(QVBoxLayout& layout);
     void buildAIRows(QVBoxLayout& layout);
