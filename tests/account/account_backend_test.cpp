@@ -155,6 +155,7 @@ TEST_F(AccountBackendTest, ProgramsSharingTheStoredSessionSpendItsRefreshTokenOn
     std::vector<tarvo::test::ChildProcess> programs;
     for (int i = 0; i < 4; ++i) {
         programs.push_back(tarvo::test::ChildProcess::start(
+            TARVO_STORE_HELPER,
             {"valid-token", sandbox.secrets().file().string(), sandbox.lockFile().string(),
              backend.baseURL(), DevBackendProcess::anonymousKey()}));
     }
