@@ -1,5 +1,7 @@
 #include <desktop/model/jpeg_data_uri.hpp>
 
+#include <desktop/model/fast_png.hpp>
+
 #include <capturekit/platform/base64.hpp>
 
 #include <QBuffer>
@@ -86,6 +88,13 @@ std::optional<std::string> readFile(const std::filesystem::path& file) {
 }
 
 std::optional<QImage> decode(std::string_view bytes, std::optional<int> fitLongerSide) {
+    if (auto png = FastPng::decode(bytes, maxScreenshotPixels)) {
+        if (fitLongerSide && std::max(png->width(), png->height()) > *fitLongerSide) {
+            return png->scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio,
+                               Qt::SmoothTransformation);
+        }
+        return png;
+    }
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     if (bytes.empty() || !buffer.open(QIODevice::ReadOnly)) {

@@ -34,7 +34,8 @@ namespace ScreenshotImage {
 
 // The file's bytes, when it is a regular file of at most maxScreenshotFileBytes.
 std::optional<std::string> readFile(const std::filesystem::path& file);
-// PNG, JPEG, GIF, TIFF, WebP and what other image plugins Qt has; absent for anything unreadable
+// PNG (screenshot PNGs through FastPng), JPEG, GIF, TIFF, WebP and what other image plugins Qt
+// has; absent for anything unreadable
 // or declared larger than maxScreenshotPixels. With `fitLongerSide`, the image comes scaled down
 // to at most that many pixels on its longer side (never enlarged), as a preview.
 std::optional<QImage> decode(std::string_view bytes, std::optional<int> fitLongerSide = {});

@@ -60,11 +60,14 @@ TEST_F(SuggestFixture, ABlankItemSendsAnEmptyObject) {
     EXPECT_EQ(transport.requests().at(0).body, "{}");
 }
 
-// Without consent the engine asks nothing, as its test against the dev backend shows.
-TEST_F(SuggestFixture, WithSuggestionsOffOrWithoutATokenNothingIsAsked) {
-    AIConsent::setSuggestionsEnabled(false);
+TEST_F(SuggestFixture, WithoutConsentOrTokenNothingIsAsked) {
+    AIConsent::record(false);
     EXPECT_FALSE(client.suggest(item("x")));
     EXPECT_EQ(token.timesAsked(), 0);
+
+    AIConsent::record(true);
+    AIConsent::setSuggestionsEnabled(false);
+    EXPECT_FALSE(client.suggest(item("x")));
     AIConsent::setSuggestionsEnabled(true);
 
     FixedToken blank(" ");
@@ -83,7 +86,8 @@ TEST_F(SuggestFixture, AnyFailedReplyMeansNoSuggestionAfterOneRequest) {
     EXPECT_EQ(transport.requests().size(), 3u);
 
     ScriptedTransport offline{[](const HttpRequest&, std::stop_token) {
-        return ScriptedTransport::refused("refused");
+        return std::expected<HttpResponse, HttpError>(
+            std::unexpected(HttpError{HttpError::Kind::transport, "refused"}));
     }};
     EXPECT_FALSE(SuggestClient(token, offline).suggest(item("x")));
     EXPECT_EQ(offline.requests().size(), 1u);

@@ -22,8 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 using namespace capturekit;
 using namespace std::chrono_literals;
 using tarvo::desktop::AppSettings;
@@ -251,20 +249,16 @@ TaskHandle slowSend(CaptureMenuModel& model, const std::string& content) {
 
 TEST_F(MenuModelTest, QuittingWaitsForThePendingSendWhileTheMainThreadRuns) {
     const auto model = makeModel();
+    signIn(*model);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
     QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
 
-    // A send that finishes on its own a little later; its result comes back on this thread.
-    bool finished = false;
-    model->setPendingSend(model->tasks().run(
-        [](std::stop_token) {
-            std::this_thread::sleep_for(400ms);
-            return true;
-        },
-        [&](bool) { finished = true; }));
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 600}});
+    model->setPendingSend(slowSend(*model, "sent while quitting"));
     model->finishPendingOnQuit();
     EXPECT_EQ(ready.count(), 0);
     ASSERT_TRUE(ready.wait(10000));
-    EXPECT_TRUE(finished) << "ready to quit only once the send has come back";
+    EXPECT_EQ(backend.entries(userID).size(), 1u);
     QTest::qWait(50);
     EXPECT_EQ(ready.count(), 1);
 }
