@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace capturekit;
 using tarvo::test::AccountSandbox;
 
@@ -50,23 +48,6 @@ TEST(AccountStores, TheTokenIdentityNamesTheTokenWithoutRevealingIt) {
     ASSERT_TRUE(TokenStore::item(secrets).write("\xc3\x28"));
     EXPECT_FALSE(TokenStore::hasToken(secrets));
     EXPECT_EQ(TokenStore::identity(secrets), std::nullopt);
-}
-
-TEST(AccountStores, HardeningRewritesAnItemOthersCouldRead) {
-    AccountSandbox sandbox;
-    FileSecretStore& secrets = sandbox.secrets();
-    ASSERT_TRUE(TokenStore::save("vlt_token", secrets));
-    ASSERT_TRUE(SessionStore::save(session, secrets));
-    std::filesystem::permissions(
-        secrets.file(), std::filesystem::perms::group_read | std::filesystem::perms::others_read,
-        std::filesystem::perm_options::add);
-    ASSERT_EQ(TokenStore::item(secrets).protection(), SecretProtection::weakerThanOwner);
-
-    TokenStore::hardenStorage(secrets);
-    SessionStore::hardenStorage(secrets);
-    EXPECT_EQ(TokenStore::item(secrets).protection(), SecretProtection::ownerOnly);
-    EXPECT_EQ(TokenStore::read(secrets), "vlt_token");
-    EXPECT_EQ(SessionStore::read(secrets), session);
 }
 
 TEST(DeviceToken, IsVltAndTheUnpaddedBase64urlOf32RandomBytes) {

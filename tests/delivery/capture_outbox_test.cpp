@@ -1,4 +1,6 @@
 #include "support/account_sandbox.hpp"
+#include "support/fixed_token.hpp"
+#include "support/recording_sleeper.hpp"
 #include "support/scripted_transport.hpp"
 
 #include <capturekit/account/capture_config.hpp>
@@ -19,42 +21,15 @@
 using namespace capturekit;
 using namespace std::chrono_literals;
 using tarvo::test::AccountSandbox;
+using tarvo::test::fileMode;
+using tarvo::test::FixedToken;
+using tarvo::test::RecordingSleeper;
 using tarvo::test::ScriptedTransport;
 namespace fs = std::filesystem;
 
 namespace {
 
-using Reply = std::expected<HttpResponse, HttpError>;
-
-class FixedToken final : public AuthProvider {
-public:
-    explicit FixedToken(std::string token) : token_(std::move(token)) {}
-    std::optional<std::string> bearerToken(std::stop_token) const override { return token_; }
-
-private:
-    std::string token_;
-};
-
-class RecordingSleeper final : public Sleeper {
-public:
-    std::vector<std::chrono::milliseconds> pauses;
-    void sleep(std::chrono::milliseconds duration, std::stop_token) override {
-        pauses.push_back(duration);
-    }
-};
-
-Reply status(int code, std::string body = "") {
-    return HttpResponse{code, {}, std::move(body)};
-}
-
-Reply transportFailure(std::string text) {
-    return std::unexpected(HttpError{HttpError::Kind::transport, std::move(text)});
-}
-
-mode_t modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
-}
+using Reply = ScriptedTransport::Reply;
 
 const std::string owner(SharedState::testRunnerOwner);
 
@@ -68,13 +43,14 @@ struct OutboxFixture : testing::Test {
     std::function<void(const HttpRequest&)> duringSend;
     ScriptedTransport transport{[this](const HttpRequest& request, std::stop_token stop) -> Reply {
         if (stop.stop_requested()) {
-            return std::unexpected(HttpError{HttpError::Kind::cancelled, "cancelled"});
+            return ScriptedTransport::refused("cancelled", HttpError::Kind::cancelled);
         }
         if (duringSend) {
             duringSend(request);
         }
         if (replies.empty()) {
-            return status(200, R"({"id":"entry-1","status":"filed","category":"games"})");
+            return ScriptedTransport::reply(
+                200, R"({"id":"entry-1","status":"filed","category":"games"})");
         }
         Reply reply = replies.front();
         replies.pop_front();
@@ -140,7 +116,7 @@ TEST_F(OutboxFixture, EnqueueWritesOnePrivateFileAndEveryListingShowsIt) {
     EXPECT_EQ(queued.owner, owner);
     EXPECT_GE(queued.createdAt, before);
     EXPECT_FALSE(queued.attempts);
-    EXPECT_EQ(modeOf(fileOf(queued)), 0600u);
+    EXPECT_EQ(fileMode(fileOf(queued)), 0600u);
     EXPECT_EQ(entriesInFolder(), 1u);
 
     EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
@@ -160,13 +136,13 @@ TEST_F(OutboxFixture, WithoutOverrideTheFolderIsAPrivateOutboxInTheAppGroupConta
     const fs::path expected =
         fs::path(std::getenv("XDG_DATA_HOME")) / CaptureConfig::appGroupID() / "Outbox";
     EXPECT_EQ(CaptureOutbox::directory(), expected);
-    EXPECT_EQ(modeOf(expected), 0700u);
-    EXPECT_EQ(modeOf(expected.parent_path()), 0700u);
+    EXPECT_EQ(fileMode(expected), 0700u);
+    EXPECT_EQ(fileMode(expected.parent_path()), 0700u);
 
     fs::permissions(expected,
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     ASSERT_TRUE(CaptureOutbox::enqueue(item("a", t0)));
-    EXPECT_EQ(modeOf(expected), 0700u);
+    EXPECT_EQ(fileMode(expected), 0700u);
     EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
 
     // An override is used as given and never created.
@@ -341,7 +317,7 @@ TEST_F(OutboxFixture, FailuresWithoutAReplyAreRecordedWithTheErrorsCodeAndDescri
     const OutboxItem queued = item("queued", t0);
     ASSERT_TRUE(CaptureOutbox::enqueue(queued));
     const auto refused =
-        transportFailure("Failed to connect to 127.0.0.1 port 9: Connection refused");
+        ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9: Connection refused");
     replies = {refused, refused, refused};
     EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
     auto kept = onDisk(queued);
@@ -382,7 +358,7 @@ TEST_F(OutboxFixture, DeadlinesAndStopsEndThePassWithoutCountingAFailure) {
     duringSend = [&](const HttpRequest&) {
         source.request_stop();
     };
-    replies = {transportFailure("cancelled")};
+    replies = {ScriptedTransport::refused("cancelled")};
     EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt, source.get_token()), 0);
     EXPECT_EQ(transport.requests().size(), 3u); // the first, then two turned away at once
     for (const auto& queued : CaptureOutbox::pending()) {
@@ -412,7 +388,7 @@ TEST_F(OutboxFixture, AFailureIsWrittenOntoTheFileAsItIsNowAndNeverRevivesIt) {
             fs::remove(fileOf(removed));
         }
     };
-    replies = {status(429), status(429)};
+    replies = {ScriptedTransport::reply(429), ScriptedTransport::reply(429)};
     EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
     const auto kept = onDisk(changed);
     ASSERT_TRUE(kept);
@@ -427,7 +403,7 @@ TEST_F(OutboxFixture, OverlappingFlushesTakeTurnsAndSendEachItemOnce) {
     }
     ScriptedTransport slow([](const HttpRequest&, std::stop_token) -> Reply {
         std::this_thread::sleep_for(5ms);
-        return status(200, "{}");
+        return ScriptedTransport::reply(200, "{}");
     });
     const CaptureClient slowClient(token, slow, sleeper);
     int first = 0;

@@ -1,23 +1,17 @@
 // Writers killed with SIGKILL at random moments leave only whole items behind.
 
 #include "support/account_sandbox.hpp"
+#include "support/child_process.hpp"
 
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/platform/atomic_file.hpp>
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <random>
 #include <set>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 using namespace capturekit;
 namespace fs = std::filesystem;
@@ -32,69 +26,24 @@ struct ChildReport {
     std::set<int> saved;
 };
 
-class Writer {
-public:
-    Writer(const fs::path& folder, int first) {
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        const std::string firstText = std::to_string(first);
-        const std::string countText = std::to_string(itemsPerRun);
-        const char* argv[] = {TARVO_OUTBOX_CRASH_CHILD, folder.c_str(), firstText.c_str(),
-                              countText.c_str(), nullptr};
-        const int failed = posix_spawn(&pid_, TARVO_OUTBOX_CRASH_CHILD, &actions, nullptr,
-                                       const_cast<char* const*>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        output_ = fds[0];
-        if (failed != 0) {
-            throw std::runtime_error("cannot start the writer");
-        }
+// Starts a writer of items FIRST… and, once it has begun its first enqueue (the slowest: it opens
+// the configuration and the stores), kills it after the delay and reads its report.
+ChildReport killWriterAfter(const fs::path& folder, int first, std::chrono::microseconds delay) {
+    auto writer = tarvo::test::ChildProcess::start(
+        TARVO_OUTBOX_CRASH_CHILD,
+        {folder.string(), std::to_string(first), std::to_string(itemsPerRun)});
+    writer.awaitLine();
+    std::this_thread::sleep_for(delay);
+    std::istringstream lines(writer.kill().output);
+    ChildReport report;
+    char what = 0;
+    int number = 0;
+    while (lines >> what >> number) {
+        (what == 'b' ? report.begun : report.saved).insert(number);
+        EXPECT_NE(what, 'f') << "enqueue of item " << number << " failed";
     }
-    ~Writer() { ::close(output_); }
-
-    // Waits until the writer starts its first enqueue (the first one takes longest: it opens
-    // the configuration and the stores).
-    void awaitFirstLine() {
-        char c = 0;
-        while (::read(output_, &c, 1) == 1) {
-            text_.push_back(c);
-            if (c == '\n') {
-                return;
-            }
-        }
-    }
-
-    ChildReport kill() {
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        char buffer[4096];
-        ssize_t count = 0;
-        while ((count = ::read(output_, buffer, sizeof buffer)) > 0) {
-            text_.append(buffer, static_cast<std::size_t>(count));
-        }
-        ChildReport report;
-        std::istringstream lines(text_);
-        char what = 0;
-        int number = 0;
-        while (lines >> what >> number) {
-            (what == 'b' ? report.begun : report.saved).insert(number);
-            EXPECT_NE(what, 'f') << "enqueue of item " << number << " failed";
-        }
-        return report;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    std::string text_;
-};
+    return report;
+}
 
 int numberOf(const std::string& title) {
     return std::stoi(title.substr(title.find(' ') + 1));
@@ -116,10 +65,8 @@ TEST(OutboxCrash, WritersKilledAtRandomMomentsLeaveEveryReportedItemWholeAndNoth
     std::set<int> begun;
     std::set<int> saved;
     for (int run = 0; run < runs; ++run) {
-        Writer writer(folder, run * itemsPerRun);
-        writer.awaitFirstLine();
-        std::this_thread::sleep_for(std::chrono::microseconds(killDelayMicroseconds(random)));
-        const ChildReport report = writer.kill();
+        const ChildReport report = killWriterAfter(
+            folder, run * itemsPerRun, std::chrono::microseconds(killDelayMicroseconds(random)));
         begun.insert(report.begun.begin(), report.begun.end());
         saved.insert(report.saved.begin(), report.saved.end());
     }

@@ -40,22 +40,17 @@ void expectAuthError(const Reply& reply, int status, const std::string& code) {
     EXPECT_TRUE(reply.json()["msg"].is_string()) << reply.body;
 }
 
+// The client's sign-in tests read the session, its user and its expiry; these are the GoTrue
+// forms around them.
 TEST_F(AuthTest, PasswordGrantGivesASessionWithSignedClaims) {
     const std::string email = newUser();
-    const auto before = std::time(nullptr);
     // Addresses compare without case and surrounding space.
     const Reply reply = signInReply(Json{{"email", "  " + email + " "}, {"password", password}});
     ASSERT_EQ(reply.status, 200) << reply.body;
     const Json body = reply.json();
     EXPECT_EQ(body["token_type"], "bearer");
     EXPECT_EQ(body["expires_in"], 3600);
-    EXPECT_NEAR(body["expires_at"].get<double>(), before + 3600, 2);
-    EXPECT_FALSE(body["refresh_token"].get<std::string>().empty());
-    EXPECT_EQ(body["user"]["email"], email);
-
     const Json claims = jwtClaims(body["access_token"]);
-    EXPECT_EQ(claims["sub"], body["user"]["id"]);
-    EXPECT_EQ(claims["email"], email);
     EXPECT_EQ(claims["aud"], "authenticated");
     EXPECT_EQ(claims["role"], "authenticated");
     EXPECT_EQ(claims["exp"], body["expires_at"]);
@@ -67,15 +62,9 @@ TEST_F(AuthTest, PasswordGrantGivesASessionWithSignedClaims) {
     EXPECT_EQ(user.json()["id"], body["user"]["id"]);
 }
 
-TEST_F(AuthTest, WrongCredentialsAndMalformedGrantsAreRefused) {
+// Wrong and unknown credentials are refused in the client's sign-in tests.
+TEST_F(AuthTest, MalformedGrantsAreRefused) {
     const std::string email = newUser();
-    expectAuthError(signInReply(Json{{"email", email}, {"password", "wrong horse"}}), 400,
-                    "invalid_credentials");
-    const Reply unknown =
-        signInReply(Json{{"email", "nobody@example.test"}, {"password", password}});
-    expectAuthError(unknown, 400, "invalid_credentials");
-    EXPECT_EQ(unknown.json()["msg"], "Invalid login credentials");
-
     expectAuthError(signInReply(Json{{"email", email}}), 400, "validation_failed");
     expectAuthError(signInReply(Json{{"email", 42}, {"password", password}}), 400,
                     "validation_failed");

@@ -1,14 +1,12 @@
 // The command line: options, the demo user, persistence across restarts and clean shutdown.
 
 #include "support/backend_client.hpp"
+#include "support/child_process.hpp"
+#include "support/temporary_folder.hpp"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
 #include <chrono>
-#include <cstdio>
 #include <future>
 
 namespace tarvo::test {
@@ -17,34 +15,23 @@ namespace {
 using capturekit::Json;
 using namespace std::chrono_literals;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-CommandResult run(const std::string& arguments) {
-    const std::string command =
-        "'" + DevBackendProcess::executable().string() + "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    CommandResult result;
-    char buffer[512];
-    while (const std::size_t count = std::fread(buffer, 1, sizeof(buffer), pipe)) {
-        result.output.append(buffer, count);
-    }
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+ChildProcess::Result run(const std::vector<std::string>& arguments) {
+    return ChildProcess::start(DevBackendProcess::executable(), arguments, {}, true).finish();
 }
 
 TEST(CommandLineTest, HelpAndUsageErrors) {
-    const CommandResult help = run("--help");
+    const auto help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.output.find("--access-ttl"), std::string::npos);
 
-    for (const char* arguments :
-         {"--bogus", "--port 70000", "--port", "--access-ttl 0", "--max-body lots"}) {
-        const CommandResult usage = run(arguments);
-        EXPECT_EQ(usage.exitCode, 2) << arguments;
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--bogus"},
+                                               {"--port", "70000"},
+                                               {"--port"},
+                                               {"--access-ttl", "0"},
+                                               {"--max-body", "lots"}}) {
+        const auto usage = run(arguments);
+        EXPECT_EQ(usage.exitCode, 2) << arguments.front();
         EXPECT_EQ(std::count(usage.output.begin(), usage.output.end(), '\n'), 1) << usage.output;
         EXPECT_TRUE(usage.output.starts_with("tarvo-devbackend: ")) << usage.output;
     }
@@ -52,23 +39,10 @@ TEST(CommandLineTest, HelpAndUsageErrors) {
 
 TEST(CommandLineTest, ABusyPortIsReportedNotShared) {
     DevBackendProcess first;
-    const CommandResult second =
-        run("--port " + std::to_string(first.port()) + " --db '" +
-            (first.databasePath().parent_path() / "second.sqlite3").string() + "'");
+    const auto second = run({"--port", std::to_string(first.port()), "--db",
+                             (first.databasePath().parent_path() / "second.sqlite3").string()});
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_NE(second.output.find("cannot listen"), std::string::npos) << second.output;
-}
-
-TEST(CommandLineTest, TheDemoUserCanSignIn) {
-    DevBackendProcess backend({"--demo"});
-    BackendClient client(backend);
-    const Session session = client.signIn("demo@tarvo.test", "tarvo-demo");
-    EXPECT_EQ(session.email, "demo@tarvo.test");
-}
-
-unsigned modeOf(const std::filesystem::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
 }
 
 TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestartInPrivateFiles) {
@@ -81,21 +55,19 @@ TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestartInPrivateFiles) {
         DevBackendProcess backend({"--db", database, "--demo"});
         BackendClient client(backend);
         account = client.newAccount();
-        entryID =
-            client.ingest(account.deviceToken, Json{{"content", "kept"}, {"tags", Json::array()}})
-                .json()["id"];
+        entryID = client.ingest(account.deviceToken, captureBody("kept")).json()["id"];
         // It holds the signing secret: no other user may read it.
-        EXPECT_EQ(modeOf(folder), 0700u);
-        EXPECT_EQ(modeOf(folder.parent_path()), 0700u);
+        EXPECT_EQ(fileMode(folder), 0700u);
+        EXPECT_EQ(fileMode(folder.parent_path()), 0700u);
         for (const char* suffix : {"", "-wal", "-shm"}) {
-            EXPECT_EQ(modeOf(database + suffix), 0600u) << suffix;
+            EXPECT_EQ(fileMode(database + suffix), 0600u) << suffix;
         }
         EXPECT_EQ(backend.stop(), 0);
     }
     // A database left readable by an older server is closed up when opened.
     std::filesystem::permissions(database, std::filesystem::perms(0644));
     DevBackendProcess backend({"--db", database, "--demo"});
-    EXPECT_EQ(modeOf(database), 0600u);
+    EXPECT_EQ(fileMode(database), 0600u);
     BackendClient client(backend);
     // Tokens signed before the restart still verify: the signing secret is kept too.
     EXPECT_EQ(client
@@ -107,10 +79,7 @@ TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestartInPrivateFiles) {
     const Json entries = client.entries(account.session.userID);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0]["id"], entryID);
-    EXPECT_EQ(
-        client.ingest(account.deviceToken, Json{{"content", "again"}, {"tags", Json::array()}})
-            .status,
-        200);
+    EXPECT_EQ(client.ingest(account.deviceToken, captureBody("again")).status, 200);
 }
 
 TEST(CommandLineTest, SigtermStopsPromptlyDespiteIdleAndDelayedConnections) {

@@ -46,23 +46,6 @@ void expectRestError(const Reply& reply, int status, const std::string& code) {
         << reply.body;
 }
 
-TEST_F(DevicesTest, ARegisteredTokenIsAcceptedForIngest) {
-    const std::string token = BackendClient::newDeviceToken();
-    EXPECT_EQ(client.ingest(token, Json{{"content", "before"}, {"tags", Json::array()}}).status,
-              401);
-
-    const Reply reply = insert(row(token));
-    EXPECT_EQ(reply.status, 201);
-    EXPECT_TRUE(reply.body.empty());
-
-    const Reply filed = client.ingest(token, Json{{"content", "after"}, {"tags", Json::array()}});
-    EXPECT_EQ(filed.status, 200) << filed.body;
-    const Json devices = client.send("GET", "/__dev/users/" + session.userID + "/devices").json();
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0]["name"], "Kim's laptop");
-    EXPECT_FALSE(devices[0]["last_used_at"].is_null());
-}
-
 TEST_F(DevicesTest, RepresentationAndBatchesFollowTheRestForms) {
     const Reply reply = insert(
         Json::array({row(BackendClient::newDeviceToken()), row(BackendClient::newDeviceToken())}),

@@ -16,10 +16,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* ingestPath = "/functions/v1/capture-ingest";
 
-Json capture(const std::string& content) {
-    return Json{{"content", content}, {"tags", Json::array()}};
-}
-
 class FaultsTest : public testing::Test {
 protected:
     DevBackendProcess backend;
@@ -27,7 +23,7 @@ protected:
     Account account = client.newAccount();
 
     Reply ingest(const std::string& content, const std::optional<std::string>& key = {}) {
-        return client.ingest(account.deviceToken, capture(content), key);
+        return client.ingest(account.deviceToken, captureBody(content), key);
     }
 
     std::size_t entryCount() { return client.entries(account.session.userID).size(); }
@@ -157,7 +153,7 @@ TEST_F(FaultsTest, TheRequestLogShowsWhatClientsSent) {
     EXPECT_EQ(log[0]["path"], ingestPath);
     EXPECT_EQ(log[0]["status"], 200);
     EXPECT_EQ(log[0]["headers"]["Idempotency-Key"], "log-key");
-    EXPECT_EQ(Json::parse(log[0]["body"].get<std::string>()), capture("logged words"));
+    EXPECT_EQ(Json::parse(log[0]["body"].get<std::string>()), captureBody("logged words"));
     // Development calls are not logged.
     EXPECT_TRUE(client.requests("/__dev").empty());
 
@@ -175,7 +171,7 @@ TEST_F(FaultsTest, TheRequestLogShowsWhatClientsSent) {
     EXPECT_EQ(client.requests("/auth/v1/token").back()["body"], "[redacted]");
 
     // Of a large body the log keeps the first 64 KiB and the whole size.
-    client.ingest(account.deviceToken, capture(std::string(1'500'000, 'a')));
+    client.ingest(account.deviceToken, captureBody(std::string(1'500'000, 'a')));
     const Json large = client.requests(ingestPath).back();
     EXPECT_GT(large["body_size"].get<int>(), 1'500'000);
     EXPECT_TRUE(large["body_truncated"].get<bool>());

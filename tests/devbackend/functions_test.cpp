@@ -98,24 +98,6 @@ TEST_F(FunctionsTest, SuggestRefusesStrangersAndMalformedBodies) {
     EXPECT_EQ(suggest(Json::array()).status, 400);
 }
 
-TEST_F(FunctionsTest, AppsEnabledAnswersEachRequestedKeyFromTheUsersSettings) {
-    const Json keys = {"stash", "docket", "diary", "hearth"};
-    const Reply fresh = appsEnabled(Json{{"p_keys", keys}});
-    ASSERT_EQ(fresh.status, 200) << fresh.body;
-    for (const Json& row : fresh.json()) {
-        EXPECT_TRUE(row["enabled"].get<bool>()) << row;
-    }
-
-    client.send("PUT", "/__dev/users/" + account.session.userID + "/apps",
-                R"({"diary": false, "docket": true, "unknown": false})");
-    EXPECT_EQ(appsEnabled(Json{{"p_keys", keys}}).json(),
-              Json::parse(R"([{"app_key":"stash","enabled":true},
-                             {"app_key":"docket","enabled":true},
-                             {"app_key":"diary","enabled":false},
-                             {"app_key":"hearth","enabled":true}])"));
-    EXPECT_EQ(appsEnabled(Json{{"p_keys", Json::array()}}).json(), Json::array());
-}
-
 TEST_F(FunctionsTest, AppsEnabledRefusesAnonymousCallersAndWrongParameters) {
     const Reply anonymous = client.post("/rest/v1/rpc/apps_enabled", Json{{"p_keys", {"stash"}}});
     EXPECT_EQ(anonymous.status, 401);

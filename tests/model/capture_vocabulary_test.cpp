@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <set>
 
@@ -18,36 +19,25 @@ using Enumerations =
     testing::Types<Destination, HearthKind, CabinetCategory, TaskKind, CaptureSurface>;
 TYPED_TEST_SUITE(RawValueEnumeration, Enumerations);
 
-TYPED_TEST(RawValueEnumeration, EveryCaseRoundTripsThroughItsDistinctRawValue) {
+TYPED_TEST(RawValueEnumeration, EveryCaseRoundTripsThroughItsDistinctExactRawValue) {
     std::set<std::string_view> seen;
     for (const TypeParam value : allCases<TypeParam>()) {
-        EXPECT_TRUE(seen.insert(rawValue(value)).second) << rawValue(value);
-        EXPECT_EQ(id(value), rawValue(value));
-        EXPECT_EQ(fromRawValue<TypeParam>(rawValue(value)), value);
-        EXPECT_EQ(fromJson<TypeParam>(toJson(value)), value);
-    }
-}
-
-TYPED_TEST(RawValueEnumeration, ConstructionIsExactWithoutTrimmingOrCaseFolding) {
-    for (const TypeParam value : allCases<TypeParam>()) {
         const std::string raw(rawValue(value));
+        EXPECT_TRUE(seen.insert(rawValue(value)).second) << raw;
+        EXPECT_EQ(id(value), raw);
+        EXPECT_EQ(fromRawValue<TypeParam>(raw), value);
+        EXPECT_EQ(fromJson<TypeParam>(toJson(value)), value);
+        // No trimming and no case folding.
         EXPECT_EQ(fromRawValue<TypeParam>(" " + raw), std::nullopt);
-        EXPECT_EQ(fromRawValue<TypeParam>(raw + "\n"), std::nullopt);
         std::string upper = raw;
         upper[0] = static_cast<char>(std::toupper(upper[0]));
         EXPECT_EQ(fromRawValue<TypeParam>(upper), std::nullopt);
     }
-    EXPECT_EQ(fromRawValue<TypeParam>(""), std::nullopt);
+    EXPECT_EQ(fromJson<TypeParam>(Json("unknown")).error().kind, CodingError::Kind::unknownValue);
+    EXPECT_EQ(fromJson<TypeParam>(Json(3)).error().kind, CodingError::Kind::wrongType);
 }
 
 } // namespace
-
-TEST(CaptureVocabulary, JsonDecodingNamesWhatIsWrong) {
-    EXPECT_EQ(fromJson<Destination>(Json("bloom")), Destination::bloom);
-    EXPECT_EQ(fromJson<Destination>(Json("diary")).error().kind, CodingError::Kind::unknownValue);
-    EXPECT_EQ(fromJson<Destination>(Json(3)).error().kind, CodingError::Kind::wrongType);
-    EXPECT_EQ(toJson(Destination::bloom), Json("bloom"));
-}
 
 TEST(CaptureVocabulary, BloomIsKnownAsDiaryEverywhereButOnTheWire) {
     for (const Destination destination : allCases<Destination>()) {
@@ -57,13 +47,12 @@ TEST(CaptureVocabulary, BloomIsKnownAsDiaryEverywhereButOnTheWire) {
         EXPECT_EQ(appKey(destination), expected);
         EXPECT_EQ(webAppSlug(destination), expected);
     }
+    EXPECT_EQ(fromRawValue<Destination>("diary"), std::nullopt);
 }
 
 TEST(CaptureVocabulary, PickersOfferEveryCategoryButCrochetPatternsInOrder) {
     const auto selectable = cabinetCategories::selectable();
-    ASSERT_EQ(selectable.size(), 10u);
-    EXPECT_EQ(selectable.front(), CabinetCategory::games);
-    EXPECT_EQ(selectable.back(), CabinetCategory::models_3d);
+    EXPECT_EQ(selectable.size() + 1, allCases<CabinetCategory>().size());
     for (std::size_t i = 1; i < selectable.size(); ++i) {
         EXPECT_LT(selectable[i - 1], selectable[i]);
         EXPECT_NE(selectable[i], CabinetCategory::crochet_patterns);

@@ -1,8 +1,9 @@
 #include <capturekit/platform/resource_bundle.hpp>
 
+#include <support/temporary_folder.hpp>
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 using namespace capturekit;
@@ -12,20 +13,14 @@ namespace {
 
 class ResourceBundleLookup : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "bundle test XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-    }
-    void TearDown() override { fs::remove_all(root); }
-
     fs::path makeBundle(const fs::path& folder) {
         fs::create_directories(folder / ResourceBundle::name / "AppIcons");
         std::ofstream(folder / ResourceBundle::name / "AppIcons" / "stash.png") << "png";
         return folder / ResourceBundle::name;
     }
 
-    fs::path root;
+    tarvo::test::TemporaryFolder temporary;
+    const fs::path root = temporary / "bundle test";
 };
 
 } // namespace

@@ -8,14 +8,10 @@
 #include <fstream>
 
 using namespace capturekit;
+using tarvo::test::fileMode;
 using tarvo::test::TemporaryFolder;
 
 namespace {
-
-unsigned modeOf(const std::filesystem::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
-}
 
 std::size_t entryCount(const std::filesystem::path& folder) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
@@ -28,10 +24,10 @@ TEST(AtomicFile, WritesAndReplacesWithTheGivenModeAndNoLeftovers) {
     TemporaryFolder folder;
     const auto file = folder / "item.json";
     ASSERT_TRUE(atomic_file::write(file, "first"));
-    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(fileMode(file), 0600u);
     const std::string binary("second\0with nul", 15);
     ASSERT_TRUE(atomic_file::write(file, binary, 0644));
-    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_EQ(fileMode(file), 0644u);
     EXPECT_EQ(atomic_file::read(file), binary);
     ASSERT_TRUE(atomic_file::write(file, ""));
     EXPECT_EQ(atomic_file::read(file), "");

@@ -1,5 +1,4 @@
 #include <capturekit/platform/base64.hpp>
-#include <capturekit/platform/crypto.hpp>
 #include <capturekit/platform/uuid.hpp>
 
 #include <gtest/gtest.h>
@@ -7,13 +6,6 @@
 #include <set>
 
 using namespace capturekit;
-
-TEST(Crypto, SHA256HexMatchesKnownDigests) {
-    EXPECT_EQ(crypto::sha256Hex(""),
-              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(crypto::sha256Hex("abc"),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-}
 
 TEST(Crypto, UUIDsAreVersion4UpperCaseAndDistinct) {
     std::set<std::string> seen;

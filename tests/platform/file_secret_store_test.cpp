@@ -6,22 +6,17 @@
 #include <support/temporary_folder.hpp>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
 #include <thread>
 
 using namespace capturekit;
+using tarvo::test::fileMode;
 using tarvo::test::ScopedEnvironmentVariable;
 using tarvo::test::TemporaryFolder;
 
 namespace {
-
-unsigned modeOf(const std::filesystem::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
-}
 
 std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -77,8 +72,8 @@ TEST(FileSecretStore, TheFileIsPrivateReplacedWholeAndLeavesNoTemporaryFiles) {
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(store.write("service", "account" + std::to_string(i), "secret"));
     }
-    EXPECT_EQ(modeOf(folder / "app"), 0700u);
-    EXPECT_EQ(modeOf(folder / "app" / "secrets.json"), 0600u);
+    EXPECT_EQ(fileMode(folder / "app"), 0700u);
+    EXPECT_EQ(fileMode(folder / "app" / "secrets.json"), 0600u);
     EXPECT_EQ(folderEntries(folder / "app"),
               (std::vector<std::string>{"secrets.json", "secrets.json.lock"}));
 }
@@ -129,8 +124,8 @@ TEST(FileSecretStore, HardeningRewritesOnlyAnItemOpenToOthers) {
     EXPECT_FALSE(missing.upgradeProtection());
 
     EXPECT_TRUE(item.upgradeProtection());
-    EXPECT_EQ(modeOf(folder / "app" / "secrets.json"), 0600u);
-    EXPECT_EQ(modeOf(folder / "app"), 0700u);
+    EXPECT_EQ(fileMode(folder / "app" / "secrets.json"), 0600u);
+    EXPECT_EQ(fileMode(folder / "app"), 0700u);
     EXPECT_EQ(item.protection(), SecretProtection::ownerOnly);
     EXPECT_EQ(item.read(), "vlt_token");
 }
@@ -160,12 +155,11 @@ TEST(FileSecretStore, WritersOnSeveralThreadsLoseNoItem) {
 }
 
 TEST(SecretStoreChoice, OnlyAnExplicitFileSettingChoosesThePlainFile) {
-    EXPECT_EQ(SecretStore::kindForSetting("file"), SecretStore::Kind::plainFile);
-    EXPECT_EQ(SecretStore::kindForSetting(" File\n"), SecretStore::Kind::plainFile);
     for (const char* other : {"", "files", "keyring", "secret-service", "plain"}) {
         EXPECT_EQ(SecretStore::kindForSetting(other), SecretStore::Kind::secretService) << other;
     }
     EXPECT_EQ(SecretStore::kindForSetting(std::nullopt), SecretStore::Kind::secretService);
+    EXPECT_EQ(SecretStore::kindForSetting(" File\n"), SecretStore::Kind::plainFile);
 }
 
 TEST(SecretServiceStore, WithoutASessionBusWritesFailAtOnceAndNameTheOptIn) {

@@ -12,16 +12,6 @@ TEST(JsonHelpers, ParseNeverThrowsAndRejectsTrailingGarbage) {
     ASSERT_TRUE(json::parse(R"({"a":1})").has_value());
 }
 
-TEST(JsonHelpers, OrderedJsonKeepsInsertionOrder) {
-    OrderedJson o;
-    o["z"] = 1;
-    o["a"] = 2;
-    EXPECT_EQ(json::dump(o), R"({"z":1,"a":2})");
-    const auto parsed = json::parseOrdered(R"({"z":1,"a":2})");
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(json::dump(*parsed), R"({"z":1,"a":2})");
-}
-
 TEST(JsonHelpers, TypedLookupsGiveAbsentForWrongTypes) {
     const Json j =
         *json::parse(R"({"s":"x","n":2.5,"i":3,"f":3.0,"b":true,"l":["a","b"],"m":["a",1]})");

@@ -4,22 +4,13 @@
 #include <support/temporary_folder.hpp>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 
 using namespace capturekit;
+using tarvo::test::fileMode;
 using tarvo::test::ScopedEnvironmentVariable;
 using tarvo::test::TemporaryFolder;
-
-namespace {
-
-unsigned modeOf(const std::filesystem::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
-}
-
-} // namespace
 
 TEST(Paths, BaseFoldersFollowXDGAndIgnoreRelativeValues) {
     const ScopedEnvironmentVariable home("HOME", "/home/someone");
@@ -41,8 +32,8 @@ TEST(Paths, ContainersAreCreatedPrivateUnderTheDataHome) {
     const auto container = paths::appGroupContainer("group.com.merrow.loft");
     ASSERT_TRUE(container);
     EXPECT_EQ(*container, folder / "share" / "group.com.merrow.loft");
-    EXPECT_EQ(modeOf(folder / "share"), 0700u);
-    EXPECT_EQ(modeOf(*container), 0700u);
+    EXPECT_EQ(fileMode(folder / "share"), 0700u);
+    EXPECT_EQ(fileMode(*container), 0700u);
 
     EXPECT_EQ(paths::applicationSupport(), folder / "share" / application::identifier());
     // A container left open to others is closed up when opened; the folders above it are not the
@@ -50,8 +41,8 @@ TEST(Paths, ContainersAreCreatedPrivateUnderTheDataHome) {
     std::filesystem::permissions(*container, std::filesystem::perms(0755));
     std::filesystem::permissions(folder / "share", std::filesystem::perms(0755));
     EXPECT_TRUE(paths::appGroupContainer("group.com.merrow.loft"));
-    EXPECT_EQ(modeOf(*container), 0700u);
-    EXPECT_EQ(modeOf(folder / "share"), 0755u);
+    EXPECT_EQ(fileMode(*container), 0700u);
+    EXPECT_EQ(fileMode(folder / "share"), 0755u);
 }
 
 TEST(Paths, NamesThatWouldLeaveTheDataHomeAndFilesInTheWayAreRefused) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using capturekit::Url;
+using namespace capturekit;
 
 TEST(Url, ParsesComponentsAndLowerCasesOnlySchemeAndHost) {
     const auto url = Url::parse("HTTPS://WWW.Instagram.com:8443/Some.User/?igsh=1#Top");
@@ -34,7 +34,38 @@ TEST(Url, RejectsTextThatIsNotAnAbsoluteURL) {
 }
 
 TEST(Url, PercentEncodesPathsAsUTF8AndKeepsSlashes) {
-    EXPECT_EQ(capturekit::url::encodePath("voice/abc def.m4a"), "voice/abc%20def.m4a");
-    EXPECT_EQ(capturekit::url::encodePath("a/é?#%"), "a/%C3%A9%3F%23%25");
-    EXPECT_EQ(capturekit::url::encodePath("user@host:~x"), "user@host:~x");
+    EXPECT_EQ(url::encodePath("voice/abc def.m4a"), "voice/abc%20def.m4a");
+    EXPECT_EQ(url::encodePath("a/é?#%"), "a/%C3%A9%3F%23%25");
+    EXPECT_EQ(url::encodePath("user@host:~x"), "user@host:~x");
+}
+
+TEST(UrlBuilding, AppendingJoinsWithOneSlashAndEncodesTheAddedPath) {
+    EXPECT_EQ(url::appendingPath("https://a.example", "functions/v1/capture-ingest"),
+              "https://a.example/functions/v1/capture-ingest");
+    EXPECT_EQ(url::appendingPath("https://a.example/stash/", "/entries/x"),
+              "https://a.example/stash/entries/x");
+    EXPECT_EQ(url::appendingPath("https://a.example/trove/", "i/ä b?"),
+              "https://a.example/trove/i/%C3%A4%20b%3F");
+}
+
+TEST(UrlBuilding, HostsComeWithoutUserPortOrBrackets) {
+    EXPECT_EQ(url::host("https://dev.tarvo.app"), "dev.tarvo.app");
+    EXPECT_EQ(url::host("http://user:pw@127.0.0.1:54321/x?y"), "127.0.0.1");
+    EXPECT_EQ(url::host("http://[::1]:8080/"), "::1");
+    EXPECT_EQ(url::host("file:///tmp/x"), std::nullopt);
+    EXPECT_EQ(url::host("no scheme here"), std::nullopt);
+    EXPECT_EQ(url::origin("https://tarvo.app/docket/?a#b"), "https://tarvo.app");
+}
+
+TEST(UrlBuilding, AbsolutePathsResolveOnTheSameOriginOnly) {
+    const std::string origin = "https://tarvo.app";
+    EXPECT_EQ(url::resolvingAbsolutePath(origin, "/docket/"), "https://tarvo.app/docket/");
+    EXPECT_EQ(url::resolvingAbsolutePath(origin + "/ignored/path", "/a/./b/../c/?q=1#f"),
+              "https://tarvo.app/a/c/?q=1#f");
+    EXPECT_EQ(url::resolvingAbsolutePath(origin, "/../../x/"), "https://tarvo.app/x/");
+    EXPECT_EQ(url::resolvingAbsolutePath(origin, "/%41b/"), "https://tarvo.app/%41b/");
+    // Another host, a relative path, characters a URL cannot hold, a broken escape.
+    for (const char* bad : {"//evil.example/", "docket/", "/two words/", "/é/", "/%4/", "/a#b#c"}) {
+        EXPECT_EQ(url::resolvingAbsolutePath(origin, bad), std::nullopt) << bad;
+    }
 }

@@ -1,6 +1,5 @@
 #include "support/account_sandbox.hpp"
 
-#include <capturekit/account/ai_consent.hpp>
 #include <capturekit/routing/capture_request_builder.hpp>
 #include <capturekit/routing/capture_router.hpp>
 
@@ -19,9 +18,6 @@ struct RequestBuilder : testing::Test {
         return RouteDecision{
             destination, 0.9, "r", std::move(person), RouteDecision::State::confident, rung};
     }
-    static std::string encoded(const CaptureIngestRequest& request) {
-        return request.encoded().value_or("<unencodable>");
-    }
 };
 
 CaptureItem item(std::string text) {
@@ -30,15 +26,12 @@ CaptureItem item(std::string text) {
 
 } // namespace
 
-TEST_F(RequestBuilder, ConsentDecidesTheOptOutAndTheRungDecidesExplicitOrInferred) {
-    const auto inferred = CaptureRequestBuilder::build(decided(Destination::docket), item("x"), {});
-    EXPECT_EQ(encoded(inferred), R"({"destination":"docket","content":"x","tags":[],)"
-                                 R"("route_rung":"inferred","ai_opt_out":true})");
-    AIConsent::record(true);
-    const auto explicitTag = CaptureRequestBuilder::build(
-        decided(Destination::docket, Rung::explicitTag), item("x"), {});
-    EXPECT_EQ(explicitTag.aiOptOut, std::nullopt);
-    EXPECT_EQ(explicitTag.routeRung, "explicit");
+// The opt-out and the surface and inference rungs are tested end to end with the engine.
+TEST_F(RequestBuilder, ATagOrAHandPickedDestinationIsAnExplicitRoute) {
+    EXPECT_EQ(
+        CaptureRequestBuilder::build(decided(Destination::docket, Rung::explicitTag), item("x"), {})
+            .routeRung,
+        "explicit");
     const auto chosen = CaptureRequestBuilder::build(decided(Destination::stash, Rung::floor),
                                                      item("x"), {}, {.userChoseDestination = true});
     EXPECT_EQ(chosen.routeRung, "explicit");

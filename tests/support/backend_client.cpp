@@ -201,6 +201,12 @@ std::string BackendClient::newDeviceToken() {
                         reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+Json captureBody(const std::string& content, const Json& members) {
+    Json body{{"content", content}, {"tags", Json::array()}};
+    body.update(members);
+    return body;
+}
+
 Json jwtClaims(const std::string& token) {
     const std::size_t first = token.find('.');
     const std::size_t second = token.find('.', first + 1);

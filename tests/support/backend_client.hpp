@@ -81,6 +81,10 @@ private:
     httplib::Client client_;
 };
 
+// An ingest body of the content, with the given members added.
+capturekit::Json captureBody(const std::string& content,
+                             const capturekit::Json& members = capturekit::Json::object());
+
 // The claims of a JWT, read without checking its signature.
 capturekit::Json jwtClaims(const std::string& token);
 

@@ -3,6 +3,8 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when the
 // object goes away.
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -37,6 +39,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The permission bits of a file or folder; 0 when there is nothing to read them from.
+inline unsigned fileMode(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
 
 // Sets (or, with no value, unsets) an environment variable for the life of the object and then
 // restores it.
