@@ -1,9 +1,9 @@
 // The tarvo-capture binary end to end against the dev backend: each run is a real child process
 // over the test's private preferences and plain-file secret store.
 
-#include "cli/tarvo_capture_run.hpp"
 #include "support/account_sandbox.hpp"
 #include "support/backend_client.hpp"
+#include "support/child_process.hpp"
 #include "support/dev_backend_environment.hpp"
 
 #include <capturekit/delivery/shared_state.hpp>
@@ -14,10 +14,9 @@
 
 using namespace capturekit;
 using tarvo::test::BackendClient;
-using tarvo::test::CommandOptions;
-using tarvo::test::CommandResult;
+using tarvo::test::ChildProcess;
 using tarvo::test::DevBackendEnvironment;
-using tarvo::test::runTarvoCapture;
+using CommandResult = ChildProcess::Result;
 
 namespace {
 
@@ -25,15 +24,29 @@ auto* const environment = DevBackendEnvironment::install();
 
 constexpr std::string_view password = "correct horse";
 
+struct CommandOptions {
+    std::string input;                  // standard input
+    std::optional<std::string> apiBase; // replaces TARVO_API_BASE for this run
+};
+
 struct TarvoCapture : testing::Test {
     tarvo::test::AccountSandbox sandbox;
     BackendClient backend{DevBackendEnvironment::backend()};
     std::string email = BackendClient::uniqueEmail();
     std::string userID = backend.addUser(email, std::string(password)).value("id", "");
 
-    CommandResult run(const std::vector<std::string>& arguments, CommandOptions options = {},
-                      const tarvo::test::EnvironmentVariables& environment = {}) {
-        return runTarvoCapture(arguments, options, environment);
+    // Runs the real binary over the test's private folders with a plain-file secret store;
+    // `environment` ("NAME=value") is set last.
+    static CommandResult run(const std::vector<std::string>& arguments,
+                             const CommandOptions& options = {},
+                             std::vector<std::string> environment = {}) {
+        environment.insert(environment.begin(), "TARVO_SECRET_STORE=file");
+        if (options.apiBase) {
+            environment.insert(environment.begin() + 1, "TARVO_API_BASE=" + *options.apiBase);
+        }
+        return ChildProcess::start(TARVO_CAPTURE_EXECUTABLE, arguments, environment,
+                                   ChildProcess::Errors::apart, options.input)
+            .finish();
     }
     CommandResult signIn(const std::string& withPassword = std::string(password)) {
         return run({"signin", "--email", " \t" + email + "\t", "--password-stdin"},
@@ -62,13 +75,13 @@ std::string lastLine(const std::string& text) {
 } // namespace
 
 TEST_F(TarvoCapture, EachCaptureActionSendsItsDestinationRungAndSourceType) {
-    ASSERT_EQ(signIn().exitStatus, 0);
+    ASSERT_EQ(signIn().exitCode, 0);
 
     const auto task = run({"task", "buy", "milk"});
-    EXPECT_EQ(task.exitStatus, 0) << task.errors;
+    EXPECT_EQ(task.exitCode, 0) << task.errors;
     EXPECT_EQ(task.output, "Saved to docket.\n");
     const auto note = run({"note", "-"}, {.input = "Sam likes  jazz\n", .apiBase = std::nullopt});
-    EXPECT_EQ(note.exitStatus, 0) << note.errors;
+    EXPECT_EQ(note.exitCode, 0) << note.errors;
     const auto reflection = run({"reflect", "a", "quiet", "day"});
     EXPECT_EQ(reflection.output, "Saved to diary.\n");
     const auto capture = run({"capture", "remind", "me", "to", "call", "mum"});
@@ -96,11 +109,11 @@ TEST_F(TarvoCapture, EachCaptureActionSendsItsDestinationRungAndSourceType) {
 }
 
 TEST_F(TarvoCapture, CapturesWaitInTheOutboxWhileTheBackendIsDownAndGoOnAFlush) {
-    ASSERT_EQ(signIn().exitStatus, 0);
+    ASSERT_EQ(signIn().exitCode, 0);
 
     const auto down =
         run({"task", "water", "the", "plants"}, {.input = "", .apiBase = "http://127.0.0.1:1"});
-    EXPECT_EQ(down.exitStatus, 0) << down.errors;
+    EXPECT_EQ(down.exitCode, 0) << down.errors;
     EXPECT_TRUE(down.output.starts_with("Queued (")) << down.output;
     failNext("/functions/v1/capture-ingest", {{"count", 3}, {"status", 503}});
     const auto busy = run({"capture", "a", "thought"});
@@ -108,7 +121,7 @@ TEST_F(TarvoCapture, CapturesWaitInTheOutboxWhileTheBackendIsDownAndGoOnAFlush) 
     EXPECT_TRUE(entryBodies().empty());
 
     const auto listed = run({"outbox", "list"});
-    EXPECT_EQ(listed.exitStatus, 0);
+    EXPECT_EQ(listed.exitCode, 0);
     EXPECT_NE(listed.output.find("water the plants\tdocket\tjust now\t"), std::string::npos)
         << listed.output;
     EXPECT_NE(listed.output.find("a thought\t"), std::string::npos) << listed.output;
@@ -116,12 +129,12 @@ TEST_F(TarvoCapture, CapturesWaitInTheOutboxWhileTheBackendIsDownAndGoOnAFlush) 
     EXPECT_NE(run({"status"}).output.find("Outbox: 2 waiting"), std::string::npos);
 
     const auto stillDown = run({"outbox", "flush"}, {.input = "", .apiBase = "http://127.0.0.1:1"});
-    EXPECT_EQ(stillDown.exitStatus, 1);
+    EXPECT_EQ(stillDown.exitCode, 1);
     EXPECT_NE(stillDown.output.find("2 waiting"), std::string::npos) << stillDown.output;
     EXPECT_NE(stillDown.output.find("last error: "), std::string::npos) << stillDown.output;
 
     const auto flushed = run({"outbox", "flush"});
-    EXPECT_EQ(flushed.exitStatus, 0) << flushed.errors;
+    EXPECT_EQ(flushed.exitCode, 0) << flushed.errors;
     EXPECT_EQ(flushed.output, "Sent 2 captures that were waiting\nNothing waiting.\n");
     const Json bodies = entryBodies();
     ASSERT_EQ(bodies.size(), 2u);
@@ -130,17 +143,17 @@ TEST_F(TarvoCapture, CapturesWaitInTheOutboxWhileTheBackendIsDownAndGoOnAFlush) 
 }
 
 TEST_F(TarvoCapture, ARefusedCaptureFailsAndIsNotKept) {
-    ASSERT_EQ(signIn().exitStatus, 0);
+    ASSERT_EQ(signIn().exitCode, 0);
     failNext("/functions/v1/capture-ingest", {{"status", 422}});
     const auto refused = run({"task", "x"});
-    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.output, "Couldn't save — error 422.\n");
     EXPECT_EQ(run({"outbox", "list"}).output, "Nothing waiting.\n");
 }
 
 TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts) {
     const auto wrong = signIn("not it");
-    EXPECT_EQ(wrong.exitStatus, 1);
+    EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_EQ(lastLine(wrong.errors), "Invalid login credentials");
     EXPECT_EQ(wrong.output, "");
     // The server's text reaches the terminal without the control sequences it would obey.
@@ -150,7 +163,7 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
 
     failNext("/rest/v1/ingest_devices", {{"status", 500}, {"body", "{\"message\":\"down\"}"}});
     const auto noDevice = signIn();
-    EXPECT_EQ(noDevice.exitStatus, 1);
+    EXPECT_EQ(noDevice.exitCode, 1);
     EXPECT_TRUE(lastLine(noDevice.errors)
                     .starts_with("Signed in, but couldn’t set this computer up for capture: "))
         << noDevice.errors;
@@ -166,11 +179,11 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
                                FileSecretStore::defaultPath().string()),
               std::string::npos);
     const auto waiting = run({"task", "--", "--wait", "for it"});
-    EXPECT_EQ(waiting.exitStatus, 0) << waiting.errors;
+    EXPECT_EQ(waiting.exitCode, 0) << waiting.errors;
     EXPECT_TRUE(waiting.output.starts_with("Queued (1 ")) << waiting.output;
 
     const auto again = signIn();
-    EXPECT_EQ(again.exitStatus, 0) << again.errors;
+    EXPECT_EQ(again.exitCode, 0) << again.errors;
     EXPECT_NE(again.output.find("This computer is set up for capture."), std::string::npos);
     EXPECT_NE(again.output.find("consent grant"), std::string::npos) << again.output;
     const auto devices = backend.requests("/rest/v1/ingest_devices");
@@ -183,7 +196,7 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
 
     // A stored token is kept on the next sign-in: no second registration.
     const auto registrations = devices.size();
-    EXPECT_EQ(signIn().exitStatus, 0);
+    EXPECT_EQ(signIn().exitCode, 0);
     EXPECT_EQ(backend.requests("/rest/v1/ingest_devices").size(), registrations);
     const auto tokenStatus = run({"token", "status"}).output;
     EXPECT_TRUE(tokenStatus.starts_with("A device token is stored (token:")) << tokenStatus;
@@ -191,11 +204,11 @@ TEST_F(TarvoCapture, SignInSetsTheComputerUpOnceAndReportsFailuresWithTheirTexts
 }
 
 TEST_F(TarvoCapture, SignOutForgetsTokenAndConsentAndLaterCapturesWaitUntilSignIn) {
-    ASSERT_EQ(signIn().exitStatus, 0);
+    ASSERT_EQ(signIn().exitCode, 0);
     EXPECT_EQ(run({"consent", "grant"}).output, "AI on captures: granted\n");
 
     const auto out = run({"signout"});
-    EXPECT_EQ(out.exitStatus, 0);
+    EXPECT_EQ(out.exitCode, 0);
     EXPECT_EQ(run({"consent", "status"}).output, "AI on captures: not decided\n");
     const auto status = run({"status"}).output;
     EXPECT_NE(status.find("Signed in: no\n"), std::string::npos) << status;
@@ -203,14 +216,14 @@ TEST_F(TarvoCapture, SignOutForgetsTokenAndConsentAndLaterCapturesWaitUntilSignI
 
     // A capture bound to a keyboard shortcut is never lost for want of a token: it waits.
     const auto capture = run({"capture", "hello"});
-    EXPECT_EQ(capture.exitStatus, 0);
+    EXPECT_EQ(capture.exitCode, 0);
     EXPECT_EQ(capture.output, "Queued (1 No capture token — add it in the tarvo app first.) — "
                               "it’ll send when it can.\n");
     EXPECT_NE(lastLine(capture.errors).find("sign in with `tarvo-capture signin"),
               std::string::npos)
         << capture.errors;
     EXPECT_TRUE(entryBodies().empty());
-    EXPECT_EQ(signIn().exitStatus, 0);
+    EXPECT_EQ(signIn().exitCode, 0);
     ASSERT_EQ(entryBodies().size(), 1u);
     EXPECT_EQ(entryBodies()[0].value("content", ""), "hello");
 }
@@ -218,19 +231,19 @@ TEST_F(TarvoCapture, SignOutForgetsTokenAndConsentAndLaterCapturesWaitUntilSignI
 TEST_F(TarvoCapture, ATokenSetByHandIsTrimmedAndUsedAndABlankOneIsRefused) {
     const auto account = backend.newAccount();
     userID = account.session.userID;
-    EXPECT_EQ(run({"token", "set"}, {.input = "  \n", .apiBase = std::nullopt}).exitStatus, 1);
+    EXPECT_EQ(run({"token", "set"}, {.input = "  \n", .apiBase = std::nullopt}).exitCode, 1);
     EXPECT_EQ(run({"token", "set"},
                   {.input = " " + account.deviceToken + "\n\n", .apiBase = std::nullopt})
-                  .exitStatus,
+                  .exitCode,
               0);
-    EXPECT_EQ(run({"task", "by", "hand"}).exitStatus, 0);
+    EXPECT_EQ(run({"task", "by", "hand"}).exitCode, 0);
     EXPECT_EQ(entryBodies().size(), 1u);
 }
 
 TEST_F(TarvoCapture, OpenAndRecordLeaveThePendingSurface) {
     // No desktop session here, so no desktop app is started.
     const auto pendingAfter = [&](const std::vector<std::string>& arguments) {
-        EXPECT_EQ(run(arguments, {}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}).exitStatus, 0);
+        EXPECT_EQ(run(arguments, {}, {"DISPLAY=", "WAYLAND_DISPLAY="}).exitCode, 0);
         const auto surface = SharedState::consumePendingSurface();
         return surface ? std::string(rawValue(*surface)) : "none";
     };
@@ -256,7 +269,7 @@ TEST_F(TarvoCapture, UsageErrorsExitTwoWithOneLineAndHelpExitsZero) {
          }) {
         const auto result = run(arguments);
         SCOPED_TRACE(testing::PrintToString(arguments));
-        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.exitCode, 2);
         EXPECT_EQ(result.output, "");
         EXPECT_TRUE(result.errors.starts_with("tarvo-capture: ")) << result.errors;
         EXPECT_EQ(std::ranges::count(result.errors, '\n'), 1) << result.errors;
@@ -266,10 +279,10 @@ TEST_F(TarvoCapture, UsageErrorsExitTwoWithOneLineAndHelpExitsZero) {
               "to read standard input.");
 
     const auto help = run({"outbox", "--help"});
-    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.starts_with("usage: tarvo-capture outbox list | flush [--force]\n"));
     const auto overview = run({"--help"});
-    EXPECT_EQ(overview.exitStatus, 0);
+    EXPECT_EQ(overview.exitCode, 0);
     for (const auto* name : {"capture", "note", "reflect", "task", "open", "record", "signin",
                              "signout", "token", "outbox", "consent", "status"}) {
         EXPECT_NE(overview.output.find("\n  " + std::string(name)), std::string::npos) << name;
@@ -280,8 +293,8 @@ TEST_F(TarvoCapture, ConfigurationFaultsExitWithStatus78AndTheKeyFollowsTheBacke
     const auto expectFault = [&](std::optional<std::string> apiBase, std::string key,
                                  std::string_view says) {
         const auto result =
-            run({"status"}, {.input = "", .apiBase = apiBase}, {{"TARVO_API_KEY", key}});
-        EXPECT_EQ(result.exitStatus, 78) << result.errors;
+            run({"status"}, {.input = "", .apiBase = apiBase}, {"TARVO_API_KEY=" + key});
+        EXPECT_EQ(result.exitCode, 78) << result.errors;
         EXPECT_NE(result.errors.find(says), std::string::npos) << result.errors;
     };
     expectFault("localhost:54321", "", "TARVO_API_BASE is “localhost:54321”");
@@ -294,22 +307,22 @@ TEST_F(TarvoCapture, ConfigurationFaultsExitWithStatus78AndTheKeyFollowsTheBacke
     const auto signInThere = [&](const std::string& withKey) {
         return run({"signin", "--email", "demo@tarvo.test", "--password-stdin"},
                    {.input = "tarvo-demo\n", .apiBase = other.baseURL()},
-                   {{"TARVO_API_KEY", withKey}});
+                   {"TARVO_API_KEY=" + withKey});
     };
-    EXPECT_EQ(signInThere("").exitStatus, 1);
-    EXPECT_EQ(signInThere(key).exitStatus, 0);
+    EXPECT_EQ(signInThere("").exitCode, 1);
+    EXPECT_EQ(signInThere(key).exitCode, 0);
     const auto status =
-        run({"status"}, {.input = "", .apiBase = other.baseURL()}, {{"TARVO_API_KEY", key}});
+        run({"status"}, {.input = "", .apiBase = other.baseURL()}, {"TARVO_API_KEY=" + key});
     EXPECT_NE(status.output.find("API base: " + other.baseURL() + "\n"), std::string::npos);
     EXPECT_NE(status.output.find("API key: from TARVO_API_KEY\n"), std::string::npos);
     EXPECT_NE(run({"status"}).output.find("API key: built in\n"), std::string::npos);
 }
 
 TEST_F(TarvoCapture, ATokenThatCannotBeStoredSaysHowToKeepItInAFile) {
-    const auto result = run({"token", "set"}, {.input = "vlt_token\n", .apiBase = std::nullopt},
-                            {{"TARVO_SECRET_STORE", "keyring"},
-                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
-    EXPECT_EQ(result.exitStatus, 1);
+    const auto result =
+        run({"token", "set"}, {.input = "vlt_token\n", .apiBase = std::nullopt},
+            {"TARVO_SECRET_STORE=keyring", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"});
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.errors.find("Couldn't save the token to the keyring."), std::string::npos);
     EXPECT_NE(result.errors.find("TARVO_SECRET_STORE=file"), std::string::npos) << result.errors;
 }

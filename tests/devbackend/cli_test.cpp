@@ -16,7 +16,9 @@ using capturekit::Json;
 using namespace std::chrono_literals;
 
 ChildProcess::Result run(const std::vector<std::string>& arguments) {
-    return ChildProcess::start(DevBackendProcess::executable(), arguments, {}, true).finish();
+    return ChildProcess::start(DevBackendProcess::executable(), arguments, {},
+                               ChildProcess::Errors::withOutput)
+        .finish();
 }
 
 TEST(CommandLineTest, HelpAndUsageErrors) {
