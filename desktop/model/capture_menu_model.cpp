@@ -403,6 +403,7 @@ void CaptureMenuModel::finishPendingOnQuit() {
     }
     quitting_ = true;
     outboxTimer_.stop();
+    queueSelectionOnQuit();
     const auto announce = [this] {
         if (!std::exchange(quitAnnounced_, true)) {
             emit readyToQuit();

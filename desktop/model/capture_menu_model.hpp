@@ -9,6 +9,9 @@
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/background_tasks.hpp>
 #include <desktop/model/hotkey_combo.hpp>
+#include <desktop/model/quick_entry_outcome.hpp>
+#include <desktop/model/selection_panels.hpp>
+#include <desktop/model/text_selection_capture.hpp>
 #include <desktop/platform/desktop_services.hpp>
 
 #include <capturekit/platform/notification_center.hpp>
@@ -17,7 +20,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -53,6 +58,8 @@ public:
         std::chrono::milliseconds outboxInterval{std::chrono::seconds(300)};
         // How long quitting waits for a pending send.
         std::chrono::milliseconds quitWaitLimit{std::chrono::seconds(8)};
+        // How long a captured selection waits for Undo before it is sent.
+        std::chrono::milliseconds undoWindow{std::chrono::seconds(6)};
     };
 
     CaptureMenuModel(DesktopServices services, AppSettings settings, Timing timing,
@@ -112,6 +119,26 @@ public:
     std::optional<TaskHandle> pendingSend() const { return pendingSend_; }
     BackgroundTasks& tasks() { return *tasks_; }
 
+    // Hot keys, selected text and quick entry (capture_menu_model_hotkeys.cpp).
+public slots:
+    // The selection hot key: reads the selection off the main thread, shows it with Undo and
+    // sends it when the undo window has passed.
+    void captureSelection();
+    void undoSelection();
+    void showQuickEntry();
+    void setSelectionHotkeyEnabled(bool on);
+    void setQuickEntryEnabled(bool on);
+    void setHotkeyCombo(tarvo::desktop::HotkeyCombo combo);
+
+public:
+    // The panels the hot keys drive, attached once right after the model is made (the widgets
+    // live in the app, the model only calls them). The selection key is registered here; the
+    // quick-entry key too, now that its panel exists.
+    void attachPanels(SelectionToastPanel& toast, QuickEntryPanel& quickEntry);
+    // The quick-entry panel's send; `done` gets the outcome on the main thread.
+    void sendQuickEntry(const std::string& text, std::function<void(QuickEntryOutcome)> done);
+    bool isCapturing() const { return capturing_; }
+
 signals:
     void isEnabledChanged();
     void statusChanged();
@@ -161,6 +188,17 @@ private:
 
     template <typename T> void publish(T& field, T value, void (CaptureMenuModel::*signal)());
 
+    struct SelectionSend;
+    void registerSelectionHotkey();
+    void registerQuickEntryHotkey();
+    QString registrationProblem(char letter) const;
+    void finishCapture(
+        const std::expected<TextSelectionCapture::Result, TextSelectionCapture::Failure>& result);
+    void sendAfterUndoWindow(const TextSelectionCapture::Result& result);
+    void finishSelectionSend(const SelectionSend& sent);
+    // Quitting inside the undo window puts the selection in the outbox instead of losing it.
+    void queueSelectionOnQuit();
+
     DesktopServices services_;
     AppSettings settings_;
     Timing timing_;
@@ -187,6 +225,14 @@ private:
     QString launchAtLoginStatus_;
     QTimer outboxTimer_;
     QString credentialsNote_;
+
+    std::unique_ptr<GlobalHotkey> hotkey_;
+    std::unique_ptr<GlobalHotkey> quickEntryHotkey_;
+    SelectionToastPanel* toast_ = nullptr;
+    QuickEntryPanel* quickEntry_ = nullptr;
+    bool capturing_ = false;
+    // Set by the quit path for the pending selection send: queue instead of dropping.
+    std::shared_ptr<std::atomic<bool>> queuePendingOnStop_;
 
     bool loaded_ = false;
     bool quitting_ = false;

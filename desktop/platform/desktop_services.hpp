@@ -5,7 +5,9 @@
 
 #include <desktop/platform/folder_opener.hpp>
 #include <desktop/platform/frontmost_app.hpp>
+#include <desktop/platform/global_hotkey.hpp>
 #include <desktop/platform/login_item.hpp>
+#include <desktop/platform/selection_steps.hpp>
 
 namespace tarvo::desktop {
 
@@ -13,6 +15,8 @@ struct DesktopServices {
     LoginItem& loginItem;
     FolderOpener& folderOpener;
     FrontmostApp& frontmostApp;
+    HotkeyService& hotkeys;
+    SelectionSteps selection;
 };
 
 } // namespace tarvo::desktop

@@ -37,7 +37,7 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
 }
 
 DesktopServices AppShell::services() {
-    return {loginItem_, folderOpener_, frontmostApp_};
+    return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps()};
 }
 
 void AppShell::perform(const QStringList& arguments) {

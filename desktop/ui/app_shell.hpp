@@ -7,6 +7,8 @@
 #include <desktop/platform/autostart_login_item.hpp>
 #include <desktop/platform/system_folder_opener.hpp>
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
+#include <desktop/platform/x11/x11_hotkey_service.hpp>
+#include <desktop/platform/x11/x11_selection_services.hpp>
 #include <desktop/ui/consent_panel.hpp>
 #include <desktop/ui/menu_window.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
@@ -37,6 +39,8 @@ private:
     SystemFolderOpener folderOpener_;
     AutostartLoginItem loginItem_;
     X11FrontmostApp frontmostApp_;
+    X11HotkeyService hotkeys_;
+    X11SelectionServices selection_;
     CaptureMenuModel model_;
     SelectionToastController toast_;
     QuickEntryPanelController quickEntry_;

@@ -140,6 +140,15 @@ void MenuWindow::buildOutboxRows(QVBoxLayout& layout) {
     layout.addLayout(row);
 }
 
+namespace {
+
+bool isWaylandSession() {
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
 // The hot keys' switches and shortcut, shown with the stored settings.
 void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
     selection_ = new QCheckBox(QStringLiteral("Capture selected text"), this);
@@ -163,13 +172,34 @@ void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
                            this);
     quickEntryStatus_ = note(QString(), this);
     newTask_ = new QPushButton(QStringLiteral("New task"), this);
-    for (QWidget* control : {static_cast<QWidget*>(selection_), static_cast<QWidget*>(shortcut_),
-                             static_cast<QWidget*>(quickEntry_), static_cast<QWidget*>(newTask_)}) {
-        control->setEnabled(false);
-    }
+    connect(selection_, &QCheckBox::toggled, this,
+            [this](bool on) { model_.setSelectionHotkeyEnabled(on); });
+    connect(shortcut_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const auto raw = shortcut_->itemData(index).toString().toStdString();
+        if (const auto combo = capturekit::fromRawValue<HotkeyCombo>(raw)) {
+            model_.setHotkeyCombo(*combo);
+        }
+    });
+    connect(quickEntry_, &QCheckBox::toggled, this,
+            [this](bool on) { model_.setQuickEntryEnabled(on); });
+    connect(newTask_, &QPushButton::clicked, this, [this] {
+        if (isPopup()) {
+            hide();
+        }
+        model_.showQuickEntry();
+    });
     layout.addWidget(selection_);
     layout.addWidget(selectionNote_);
     layout.addWidget(hotkeyStatus_);
+    if (isWaylandSession()) {
+        // X11 grabs see only X11 windows there; the desktop's own shortcuts reach every window.
+        layout.addWidget(note(QStringLiteral("In this Wayland session these keys reach X11 windows "
+                                             "only. To use them everywhere, bind these commands "
+                                             "in your desktop’s keyboard settings:\n"
+                                             "tarvo-capture-desktop --capture-selection\n"
+                                             "tarvo-capture-desktop --quick-entry"),
+                              this));
+    }
     layout.addLayout(shortcutRow);
     layout.addWidget(shortcutHint_);
     layout.addWidget(quickEntry_);

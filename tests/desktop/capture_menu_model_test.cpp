@@ -295,4 +295,151 @@ TEST_F(MenuModelTest, ARefusedLoginItemChangeShowsWhyAndTheRealState) {
     EXPECT_EQ(model->launchAtLoginStatus(), "Couldn’t change login items: Permission denied");
 }
 
+// The hot keys, the selected-text capture with its undo window, and quick entry.
+
+struct RecordingToast final : tarvo::desktop::SelectionToastPanel {
+    void show(const QString& text, const std::optional<QString>& app,
+              std::function<void()> undo) override {
+        shown.push_back(text.toStdString());
+        sourceApp = app;
+        onUndo = std::move(undo);
+    }
+    void dismiss() override { ++dismissed; }
+    std::vector<std::string> shown;
+    std::optional<QString> sourceApp;
+    std::function<void()> onUndo;
+    int dismissed = 0;
+};
+
+struct RecordingQuickEntry final : tarvo::desktop::QuickEntryPanel {
+    void show() override { showing = true; }
+    void close() override { showing = false; }
+    bool isShowing() const override { return showing; }
+    bool showing = false;
+};
+
+struct SelectionModelTest : MenuModelTest {
+    std::unique_ptr<CaptureMenuModel> makeSignedIn(std::chrono::milliseconds undoWindow) {
+        auto model =
+            makeModel({.outboxInterval = 300s, .quitWaitLimit = 8s, .undoWindow = undoWindow});
+        model->attachPanels(toast, quickEntry);
+        signIn(*model);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->hasToken(); }, 10000));
+        fakes.frontmostApp.window = tarvo::desktop::ActiveWindow{.id = 7,
+                                                                 .name = "Mousepad",
+                                                                 .identifier = "mousepad",
+                                                                 .pid = 9,
+                                                                 .title = "plans.txt - Mousepad"};
+        return model;
+    }
+    // Presses the selection key with this text selected and waits for the toast.
+    void capture(CaptureMenuModel& model, const std::string& selected) {
+        fakes.selectedText.accessible = selected;
+        const auto toasts = toast.shown.size();
+        ASSERT_TRUE(fakes.hotkeys.press(1));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return toast.shown.size() > toasts; }, 5000));
+        EXPECT_FALSE(model.isCapturing());
+    }
+
+    RecordingToast toast;
+    RecordingQuickEntry quickEntry;
+};
+
+TEST_F(SelectionModelTest, SignedOutTheKeySaysSoAndTakenKeysSayWhichOne) {
+    fakes.hotkeys.takenByOthers = {{HotkeyCombo::controlOption, 'T'}};
+    const auto model = makeModel();
+    model->attachPanels(toast, quickEntry);
+    EXPECT_TRUE(model->hotkeyStatus().isEmpty());
+    EXPECT_EQ(model->quickEntryStatus(), "Couldn’t register Ctrl+Alt+T — another app may have it.");
+    ASSERT_TRUE(fakes.hotkeys.press(1));
+    EXPECT_EQ(model->hotkeyStatus(), "Sign in first (menu bar icon).");
+    EXPECT_TRUE(toast.shown.empty());
+
+    model->setHotkeyCombo(HotkeyCombo::controlCommand);
+    EXPECT_TRUE(model->quickEntryStatus().isEmpty());
+    EXPECT_EQ(fakes.hotkeys.registered,
+              (std::map<std::uint32_t, HotkeyCombo>{{1, HotkeyCombo::controlCommand},
+                                                    {2, HotkeyCombo::controlCommand}}));
+    ASSERT_TRUE(fakes.hotkeys.press(2));
+    EXPECT_TRUE(quickEntry.showing);
+    model->setQuickEntryEnabled(false);
+    EXPECT_FALSE(quickEntry.showing);
+    model->setSelectionHotkeyEnabled(false);
+    EXPECT_TRUE(fakes.hotkeys.registered.empty());
+    EXPECT_FALSE(AppSettings().selectionHotkeyEnabled());
+    EXPECT_EQ(AppSettings().hotkeyCombo(), HotkeyCombo::controlCommand);
+}
+
+TEST_F(SelectionModelTest, ANewerCaptureReplacesTheWaitingOneWhichIsNeverSent) {
+    const auto model = makeSignedIn(1500ms);
+    capture(*model, "  first thought  ");
+    capture(*model, "second thought");
+    EXPECT_EQ(toast.shown, (std::vector<std::string>{"first thought", "second thought"}));
+    EXPECT_EQ(toast.sourceApp, "Mousepad");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
+    EXPECT_EQ(model->lastEvent(), "Sent selection from Mousepad (accessibility)");
+    settle(*model);
+    const Json entries = backend.entries(userID);
+    ASSERT_EQ(entries.size(), 1u);
+    const Json body = entries[0].value("body", Json::object());
+    EXPECT_EQ(body.value("content", ""), "second thought");
+    EXPECT_EQ(body.value("title", ""), "plans.txt");
+    EXPECT_EQ(body.value("source_type", ""), "text_capture");
+    EXPECT_EQ(body.value("source_app", ""), "Mousepad");
+    EXPECT_EQ(body.value("tags", Json::array()), Json::array({"desktop"}));
+}
+
+TEST_F(SelectionModelTest, UndoSendsNothingAndAFailedReadSaysWhy) {
+    const auto model = makeSignedIn(600ms);
+    capture(*model, "never mind");
+    toast.onUndo();
+    EXPECT_EQ(model->lastEvent(), "Undone — nothing sent");
+    QTest::qWait(1000);
+    settle(*model);
+    EXPECT_TRUE(backend.entries(userID).empty());
+
+    fakes.selectedText.accessible = "   ";
+    fakes.clipboard.answer = " ";
+    ASSERT_TRUE(fakes.hotkeys.press(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->hotkeyStatus().isEmpty(); }, 5000));
+    EXPECT_EQ(model->hotkeyStatus(), "No text selected in Mousepad.");
+}
+
+TEST_F(SelectionModelTest, QuittingInsideTheUndoWindowKeepsTheSelectionForTheNextStart) {
+    const auto model = makeSignedIn(6s);
+    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
+    capture(*model, "kept for later");
+    const auto started = std::chrono::steady_clock::now();
+    model->finishPendingOnQuit();
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    EXPECT_EQ(toast.dismissed, 1);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
+    EXPECT_TRUE(backend.entries(userID).empty());
+
+    model->drainOutbox(true);
+    settle(*model);
+    ASSERT_EQ(backend.entries(userID).size(), 1u);
+    EXPECT_EQ(backend.entries(userID)[0].value("body", Json::object()).value("content", ""),
+              "kept for later");
+}
+
+TEST_F(SelectionModelTest, QuickEntrySaysWhatBecameOfEachText) {
+    const auto model = makeSignedIn(6s);
+    std::vector<tarvo::desktop::QuickEntryOutcome> outcomes;
+    model->sendQuickEntry("water the plants", [&](auto outcome) { outcomes.push_back(outcome); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 1; }, 10000));
+    EXPECT_EQ(outcomes[0], tarvo::desktop::QuickEntryOutcome::sent());
+    EXPECT_EQ(model->lastEvent(), "Sent to docket: water the plants");
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        failNext("/functions/v1/capture-ingest", {{"status", 503}});
+    }
+    model->sendQuickEntry("offline thought", [&](auto outcome) { outcomes.push_back(outcome); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 2; }, 20000));
+    EXPECT_EQ(outcomes[1], tarvo::desktop::QuickEntryOutcome::queued("server 503"));
+    EXPECT_EQ(model->lastEvent(), "Saved to send later — server 503");
+    EXPECT_EQ(model->outboxCount(), 1);
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 // folder opener that remembers what it was asked to show, and a frontmost window set by hand.
 
 #include <desktop/platform/desktop_services.hpp>
+#include <desktop/platform/fake/fake_hotkey_service.hpp>
+#include <desktop/platform/fake/fake_selection_steps.hpp>
 
 #include <optional>
 #include <string>
@@ -59,8 +61,20 @@ struct FakeDesktopServices {
     FakeLoginItem loginItem;
     FakeFolderOpener folderOpener;
     FakeFrontmostApp frontmostApp;
+    FakeHotkeyService hotkeys;
+    FakeSelectedText selectedText;
+    FakeClipboard clipboard;
+    FakeModifierState modifiers;
+    capturekit::ThreadSleeper sleeper;
+    InlineCaptureThread captureThread;
 
-    DesktopServices services() { return {loginItem, folderOpener, frontmostApp}; }
+    DesktopServices services() {
+        return {loginItem,
+                folderOpener,
+                frontmostApp,
+                hotkeys,
+                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread}};
+    }
 };
 
 } // namespace tarvo::desktop::fake
