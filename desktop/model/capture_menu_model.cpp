@@ -377,17 +377,6 @@ void CaptureMenuModel::setLaunchAtLogin(bool on) {
             &CaptureMenuModel::launchAtLoginChanged);
 }
 
-// Watching screenshots needs a device token; without one the menu says how to get one.
-void CaptureMenuModel::startWatching() {
-    if (!hasToken_) {
-        publish(status_, QStringLiteral("Sign in to start"), &CaptureMenuModel::statusChanged);
-    }
-}
-
-void CaptureMenuModel::stopWatching() {
-    publish(status_, QStringLiteral("Off"), &CaptureMenuModel::statusChanged);
-}
-
 void CaptureMenuModel::setPendingSend(TaskHandle task) {
     pendingSend_ = task;
     task.whenFinished([this, task] {

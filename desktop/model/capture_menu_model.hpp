@@ -8,8 +8,12 @@
 
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/background_tasks.hpp>
+#include <desktop/model/desktop_uploader.hpp>
+#include <desktop/model/detected_screenshot.hpp>
 #include <desktop/model/hotkey_combo.hpp>
 #include <desktop/model/quick_entry_outcome.hpp>
+#include <desktop/model/screenshot_confirm_panel.hpp>
+#include <desktop/model/screenshot_watcher.hpp>
 #include <desktop/model/selection_panels.hpp>
 #include <desktop/model/text_selection_capture.hpp>
 #include <desktop/platform/desktop_services.hpp>
@@ -139,7 +143,37 @@ public:
     void sendQuickEntry(const std::string& text, std::function<void(QuickEntryOutcome)> done);
     bool isCapturing() const { return capturing_; }
 
+    // Screenshots (capture_menu_model_screenshots.cpp).
+public slots:
+    // The menu's switch: stores it (with its switch-on date) and starts or stops watching.
+    void setAutoCapture(bool on);
+    // Takes effect for the next screenshot; the queue stays as it is.
+    void setConfirmBeforeSending(bool on);
+    // Shows the first waiting shot in the confirm panel, or hides it when none waits.
+    void refreshQueue();
+    void skipPending();
+    void sendAllPending();
+    void skipAllPending();
+    void openScreenshotFolder();
+
+public:
+    // The confirm panel, attached once right after the model is made; its four actions call
+    // sendPending, skipPending, sendAllPending and skipAllPending.
+    void attachConfirmPanel(ScreenshotConfirmPanel& panel);
+    void sendPending(const DesktopUploader::Route& route);
+    // The watcher's report of a new screenshot: sent at once, or queued for the person.
+    void handleDetected(const DetectedScreenshot& shot);
+    void uploadShot(const DetectedScreenshot& shot,
+                    const std::optional<DesktopUploader::Route>& route);
+    // Shots waiting for the person's decision, oldest first.
+    const std::vector<DetectedScreenshot>& pendingQueue() const { return pendingQueue_; }
+    bool isWatching() const { return watcher_ != nullptr; }
+    // The screenshot folder as the settings name it now, and its last component.
+    std::filesystem::path watchedFolder() const;
+    QString watchedFolderName() const;
+
 signals:
+    void pendingQueueChanged();
     void isEnabledChanged();
     void statusChanged();
     void sentCountChanged();
@@ -199,6 +233,10 @@ private:
     // Quitting inside the undo window puts the selection in the outbox instead of losing it.
     void queueSelectionOnQuit();
 
+    QString idleStatus() const;
+    QString uploadStatus(DesktopUploader::Outcome::Kind kind) const;
+    std::optional<DetectedScreenshot> takeFirstPending();
+
     DesktopServices services_;
     AppSettings settings_;
     Timing timing_;
@@ -233,6 +271,10 @@ private:
     bool capturing_ = false;
     // Set by the quit path for the pending selection send: queue instead of dropping.
     std::shared_ptr<std::atomic<bool>> queuePendingOnStop_;
+
+    std::unique_ptr<ScreenshotWatcher> watcher_;
+    std::vector<DetectedScreenshot> pendingQueue_;
+    ScreenshotConfirmPanel* confirmPanel_ = nullptr;
 
     bool loaded_ = false;
     bool quitting_ = false;

@@ -23,6 +23,7 @@ const Logger& log() {
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
     : QObject(parent), loginItem_(executable), model_(services()),
+      confirmPanel_(ConfirmPanelController::actionsOf(model_)),
       quickEntry_(frontmostApp_,
                   [this](const std::string& text, auto done) {
                       model_.sendQuickEntry(text, std::move(done));
@@ -30,6 +31,7 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
       menu_(model_), consent_(services(), [this](bool granted) { model_.recordConsent(granted); }),
       tray_(model_, menu_) {
     model_.attachPanels(toast_, quickEntry_);
+    model_.attachConfirmPanel(confirmPanel_);
     connect(&model_, &CaptureMenuModel::consentNeeded, &consent_, &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::consentRequested, &consent_, &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::quitRequested, this, &AppShell::quit);

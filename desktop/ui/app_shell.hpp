@@ -9,6 +9,7 @@
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
 #include <desktop/platform/x11/x11_selection_services.hpp>
+#include <desktop/ui/confirm_panel.hpp>
 #include <desktop/ui/consent_panel.hpp>
 #include <desktop/ui/menu_window.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
@@ -42,6 +43,7 @@ private:
     X11HotkeyService hotkeys_;
     X11SelectionServices selection_;
     CaptureMenuModel model_;
+    ConfirmPanelController confirmPanel_;
     SelectionToastController toast_;
     QuickEntryPanelController quickEntry_;
     MenuWindow menu_;

@@ -1,5 +1,6 @@
 #include <desktop/ui/confirm_panel.hpp>
 
+#include <desktop/model/capture_menu_model.hpp>
 #include <desktop/model/jpeg_data_uri.hpp>
 
 #include <capturekit/platform/text.hpp>
@@ -206,6 +207,28 @@ ConfirmPanelController::ConfirmPanelController(ConfirmPopupView::Actions callbac
     : QObject(parent), callbacks_(std::move(callbacks)) {}
 
 ConfirmPanelController::~ConfirmPanelController() = default;
+
+ConfirmPopupView::Actions ConfirmPanelController::actionsOf(CaptureMenuModel& model) {
+    const QPointer<CaptureMenuModel> weak(&model);
+    const auto call = [weak](void (CaptureMenuModel::*action)()) {
+        return [weak, action] {
+            if (weak) {
+                (weak->*action)();
+            }
+        };
+    };
+    return {
+        .onSend =
+            [weak](DesktopUploader::Route route) {
+                if (weak) {
+                    weak->sendPending(route);
+                }
+            },
+        .onSkip = call(&CaptureMenuModel::skipPending),
+        .onSendAll = call(&CaptureMenuModel::sendAllPending),
+        .onSkipAll = call(&CaptureMenuModel::skipAllPending),
+    };
+}
 
 bool ConfirmPanelController::isVisible() const {
     return panel_ && panel_->isVisible();

@@ -10,6 +10,7 @@
 
 #include <desktop/model/desktop_uploader.hpp>
 #include <desktop/model/detected_screenshot.hpp>
+#include <desktop/model/screenshot_confirm_panel.hpp>
 
 #include <QPoint>
 #include <QWidget>
@@ -76,17 +77,21 @@ private:
     QPoint dragOffset_;
 };
 
-class ConfirmPanelController final : public QObject {
+class CaptureMenuModel;
+
+class ConfirmPanelController final : public QObject, public ScreenshotConfirmPanel {
     Q_OBJECT
 
 public:
     explicit ConfirmPanelController(ConfirmPopupView::Actions callbacks, QObject* parent = nullptr);
+    // The panel of the app's model: its actions are the model's four, while the model lives.
+    static ConfirmPopupView::Actions actionsOf(CaptureMenuModel& model);
     ~ConfirmPanelController() override;
 
     void show(const DetectedScreenshot& shot, int remaining,
-              const std::optional<std::string>& nameHint);
+              const std::optional<std::string>& nameHint) override;
     // Orders the panel out; it is kept for the next show.
-    void hide();
+    void hide() override;
 
     // The panel window, once it has been shown.
     QWidget* panel() const { return panel_.get(); }

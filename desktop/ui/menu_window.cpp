@@ -108,10 +108,17 @@ void MenuWindow::build() {
 void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
     autoCapture_ = new QCheckBox(QStringLiteral("Send new screenshots to stash"), this);
     confirm_ = new QCheckBox(QStringLiteral("Ask before sending each one"), this);
-    autoCapture_->setEnabled(false);
-    confirm_->setEnabled(false);
+    review_ = new QPushButton(this);
+    openFolder_ = new QPushButton(this);
+    // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
+    connect(autoCapture_, &QCheckBox::toggled, &model_, &CaptureMenuModel::setAutoCapture);
+    connect(confirm_, &QCheckBox::toggled, &model_, &CaptureMenuModel::setConfirmBeforeSending);
+    connect(review_, &QPushButton::clicked, &model_, &CaptureMenuModel::refreshQueue);
+    connect(openFolder_, &QPushButton::clicked, &model_, &CaptureMenuModel::openScreenshotFolder);
     layout.addWidget(autoCapture_);
     layout.addWidget(confirm_);
+    layout.addWidget(review_, 0, Qt::AlignLeft);
+    layout.addWidget(openFolder_, 0, Qt::AlignLeft);
 }
 
 void MenuWindow::buildAIRows(QVBoxLayout& layout) {
@@ -256,6 +263,10 @@ void MenuWindow::refresh() {
 
     setChecked(autoCapture_, model_.isEnabled());
     setChecked(confirm_, model_.confirmBeforeSending());
+    const auto toReview = static_cast<int>(model_.pendingQueue().size());
+    review_->setText(QStringLiteral("Review %1 waiting").arg(toReview));
+    review_->setVisible(toReview >= 1);
+    openFolder_->setText("Open " + model_.watchedFolderName());
 
     decideAI_->setVisible(!model_.aiDecided());
     useAI_->setVisible(model_.aiDecided());

@@ -58,6 +58,8 @@ private:
     QLabel* lastEvent_ = nullptr;
     QCheckBox* autoCapture_ = nullptr;
     QCheckBox* confirm_ = nullptr;
+    QPushButton* review_ = nullptr;
+    QPushButton* openFolder_ = nullptr;
     QPushButton* decideAI_ = nullptr;
     QCheckBox* useAI_ = nullptr;
     QLabel* aiOffNote_ = nullptr;
