@@ -1,5 +1,7 @@
 #include <desktop/model/text_selection_capture.hpp>
 
+#include <desktop/model/window_title.hpp>
+
 #include <capturekit/platform/application_info.hpp>
 #include <capturekit/platform/log.hpp>
 #include <capturekit/platform/text.hpp>
@@ -134,17 +136,7 @@ std::expected<Result, Failure> capture(const SelectionSteps& steps,
 
 std::optional<std::string> focusedWindowTitle(std::string_view title,
                                               std::optional<std::string_view> appName) {
-    std::string cleaned = text::validUTF8(title);
-    if (appName && !appName->empty()) {
-        for (const std::string_view separator : {" — ", " - ", " – "}) {
-            const std::string suffix = std::string(separator) + std::string(*appName);
-            if (cleaned.ends_with(suffix)) {
-                cleaned.resize(cleaned.size() - suffix.size());
-                break;
-            }
-        }
-    }
-    auto trimmed = text::trimmedNonEmpty(cleaned);
+    const auto trimmed = titleWithoutApplication(title, appName, {" — ", " - ", " – "});
     if (!trimmed) {
         return std::nullopt;
     }

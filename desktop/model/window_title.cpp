@@ -2,17 +2,15 @@
 
 #include <capturekit/platform/text.hpp>
 
-#include <array>
-
 namespace tarvo::desktop {
 
 using namespace capturekit;
 
-std::optional<std::string> cleanWindowTitle(std::string_view title,
-                                            std::optional<std::string_view> applicationName) {
+std::optional<std::string>
+titleWithoutApplication(std::string_view title, std::optional<std::string_view> applicationName,
+                        std::initializer_list<std::string_view> separators) {
     std::string cleaned = text::validUTF8(title);
     if (applicationName && !applicationName->empty()) {
-        constexpr std::array<std::string_view, 4> separators{" — ", " - ", " – ", " | "};
         for (const std::string_view separator : separators) {
             const std::string suffix = std::string(separator) + std::string(*applicationName);
             if (cleaned.ends_with(suffix)) {
@@ -21,11 +19,17 @@ std::optional<std::string> cleanWindowTitle(std::string_view title,
             }
         }
     }
-    auto trimmed = text::trimmedNonEmpty(cleaned);
-    if (!trimmed) {
+    return text::trimmedNonEmpty(cleaned);
+}
+
+std::optional<std::string> cleanWindowTitle(std::string_view title,
+                                            std::optional<std::string_view> applicationName) {
+    const auto cleaned =
+        titleWithoutApplication(title, applicationName, {" — ", " - ", " – ", " | "});
+    if (!cleaned) {
         return std::nullopt;
     }
-    return text::characterPrefix(*trimmed, maxWindowTitleCharacters);
+    return text::characterPrefix(*cleaned, maxWindowTitleCharacters);
 }
 
 } // namespace tarvo::desktop

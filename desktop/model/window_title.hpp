@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,12 @@
 namespace tarvo::desktop {
 
 inline constexpr std::size_t maxWindowTitleCharacters = 120;
+
+// The title, as valid UTF-8, without the first of `separators` followed by the application's name
+// that ends it, trimmed; absent when nothing is left.
+std::optional<std::string>
+titleWithoutApplication(std::string_view title, std::optional<std::string_view> applicationName,
+                        std::initializer_list<std::string_view> separators);
 
 // Strips the first of " — NAME", " - NAME", " – NAME", " | NAME" that ends the title (when the
 // application has a name), trims it, and keeps at most its first 120 characters. Absent when
