@@ -4,16 +4,35 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace tarvo::desktop {
 
 namespace {
 
-// A walk of the active window's tree looks at no more nodes than this, so a program with a huge
-// tree cannot hold the capture up.
+// A walk of the active window's tree looks at no more nodes than this and takes no longer, so a
+// program with a huge tree, or one that is slow to answer, cannot hold the capture up; a call
+// that is not answered in time ends the walk.
 constexpr int nodeBudget = 600;
 constexpr int maxDepth = 40;
+constexpr std::chrono::milliseconds walkTime{400};
+constexpr int callTimeoutMs = 250;
+
+struct Walk {
+    int nodesLeft = nodeBudget;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + walkTime;
+    bool failed = false;
+
+    // Whether the walk may go on after a call that reported `error` (which it frees).
+    bool goesOn(GError* error) {
+        if (error != nullptr) {
+            failed = true;
+            g_error_free(error);
+        }
+        return !failed && --nodesLeft >= 0 && std::chrono::steady_clock::now() < deadline;
+    }
+};
 
 template <typename T> struct Owned {
     T* object;
@@ -58,8 +77,8 @@ std::optional<std::string> selectedText(AtspiAccessible* node) {
 }
 
 // The focused text element below the node, if the walk finds one within its budget.
-std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, int& budget) {
-    if (--budget < 0 || depth > maxDepth) {
+std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Walk& walk) {
+    if (depth > maxDepth || !walk.goesOn(nullptr)) {
         return std::nullopt;
     }
     Owned<AtspiStateSet> states(atspi_accessible_get_state_set(node));
@@ -75,29 +94,32 @@ std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, in
                       atspi_state_set_contains(states.object, ATSPI_STATE_MANAGES_DESCENDANTS))) {
         return std::nullopt;
     }
-    const gint count = atspi_accessible_get_child_count(node, nullptr);
-    for (gint index = 0; index < count && budget >= 0; ++index) {
-        Owned<AtspiAccessible> child(atspi_accessible_get_child_at_index(node, index, nullptr));
+    GError* error = nullptr;
+    const gint count = atspi_accessible_get_child_count(node, &error);
+    for (gint index = 0; index < count && walk.goesOn(error); ++index) {
+        Owned<AtspiAccessible> child(atspi_accessible_get_child_at_index(node, index, &error));
         if (child.object == nullptr) {
             continue;
         }
-        if (auto found = focusedSelection(child.object, depth + 1, budget)) {
+        if (auto found = focusedSelection(child.object, depth + 1, walk)) {
             return found;
         }
+    }
+    if (error != nullptr) {
+        walk.goesOn(error);
     }
     return std::nullopt;
 }
 
-std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application) {
+std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application, Walk& walk) {
     const gint count = atspi_accessible_get_child_count(application, nullptr);
-    for (gint index = 0; index < count; ++index) {
+    for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
         Owned<AtspiAccessible> window(
             atspi_accessible_get_child_at_index(application, index, nullptr));
         if (window.object == nullptr || !hasState(window.object, ATSPI_STATE_ACTIVE)) {
             continue;
         }
-        int budget = nodeBudget;
-        return focusedSelection(window.object, 0, budget);
+        return focusedSelection(window.object, 0, walk);
     }
     return std::nullopt;
 }
@@ -135,6 +157,7 @@ bool AtspiSelection::start() {
         }
         // Dispatch the bus connection on this thread, never on the app's main loop.
         atspi_set_main_context(g_main_context_get_thread_default());
+        atspi_set_timeout(callTimeoutMs, callTimeoutMs);
         started_ = true;
     }
     return true;
@@ -149,8 +172,9 @@ std::optional<std::string> AtspiSelection::read(const std::optional<ActiveWindow
         return std::nullopt;
     }
     const bool knownProcess = app && app->pid > 0;
+    Walk walk;
     const gint count = atspi_accessible_get_child_count(desktop.object, nullptr);
-    for (gint index = 0; index < count; ++index) {
+    for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
         Owned<AtspiAccessible> application(
             atspi_accessible_get_child_at_index(desktop.object, index, nullptr));
         if (application.object == nullptr ||
@@ -158,7 +182,7 @@ std::optional<std::string> AtspiSelection::read(const std::optional<ActiveWindow
              atspi_accessible_get_process_id(application.object, nullptr) != app->pid)) {
             continue;
         }
-        if (auto text = selectionInActiveWindow(application.object)) {
+        if (auto text = selectionInActiveWindow(application.object, walk)) {
             return text;
         }
     }
