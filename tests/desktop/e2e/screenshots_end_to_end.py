@@ -3,7 +3,9 @@
 manager (openbox), a tray host and the accessibility bus, against its own dev backend. Capture
 is switched on in the tray menu, PNGs are saved into the screenshot folder and the dev backend
 is asked what it filed; with "Ask before sending each one" the confirm panel is answered with
-real key presses (Return, Escape, a typed name). Run inside dbus-run-session so the session bus
+real key presses (Return, Escape, a typed name); a restart offers only what was never handled,
+a SIGKILL in the middle of a send still files the screenshot once, and while the backend fails
+the screenshot waits in the outbox for Try now. Run inside dbus-run-session so the session bus
 is private.
 
     dbus-run-session -- /usr/bin/python3 screenshots_end_to_end.py --bin build/bin
@@ -12,6 +14,7 @@ is private.
 import argparse
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -144,16 +147,66 @@ def skipped_together(backend, shots):
         raise Failure("skipped screenshots were sent: %d captures" % len(bodies(backend)))
 
 
+def start_app(session, options, environment):
+    app = session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
+    wait_for("the app", e2e.application)
+    return app
+
+
 def not_offered_again(session, app, options, environment, shots):
     """After a restart only the screenshot that was never handled is offered."""
     session.stop(app)
     wait_for("the app to go", lambda: e2e.application() is None)
     save(shots, "six.png", 250)
-    session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
-    wait_for("the app", e2e.application)
+    app = start_app(session, options, environment)
     wait_for("six.png offered", lambda: find_text(r"^six\.png$"))
     if find_text(r"more$"):
         raise Failure("a handled screenshot was offered again")
+    return app
+
+
+def killed_while_sending(session, app, options, environment, backend):
+    """SIGKILL while the reply is on its way (the backend has filed it): after the restart the
+    screenshot is offered and sent again under its fingerprint, and it is filed once."""
+    backend.call("POST", "/__dev/faults", {"path": "/functions/v1/capture-ingest",
+                                           "phase": "after", "delay_ms": 20000})
+    panel = panel_window()
+    xdotool("windowactivate", "--sync", panel)
+    key("Return")
+    filed(backend, 4)
+    app.send_signal(signal.SIGKILL)
+    app.wait()
+    backend.call("DELETE", "/__dev/faults")
+    wait_for("the app to go", lambda: e2e.application() is None)
+    app = start_app(session, options, environment)
+    wait_for("six.png offered again", lambda: find_text(r"^six\.png$"))
+    xdotool("windowactivate", "--sync", panel_window())
+    key("Return")
+    wait_for("the panel to go", lambda: not find_text(r"^Send to stash\?$"))
+    e2e.open_menu()
+    wait_for("the sent line", lambda: find_text(r"^Sent six\.png$"))
+    close_menu()
+    if len(bodies(backend)) != 4:
+        raise Failure("six.png was filed %d times" % (len(bodies(backend)) - 3))
+    return app
+
+
+def queued_while_down(backend, shots):
+    """With the backend failing the screenshot waits in the outbox until Try now."""
+    backend.fail_ingest(3)
+    save(shots, "seven.png", 70)
+    panel = panel_window()
+    xdotool("windowactivate", "--sync", panel)
+    key("Return")
+    e2e.open_menu()
+    wait_for("the saved line",
+             lambda: find_text(r"^Saved seven\.png to send later — server 503$"))
+    wait_for("the outbox line", lambda: find_text(r"^1 waiting to send$"))
+    press("Try now")
+    wait_for("the delivery line", lambda: find_text(r"^Sent 1 capture that were waiting$"))
+    close_menu()
+    if not filed(backend, 5).get("source_ref", "").split("|")[0].endswith("/seven.png"):
+        raise Failure("seven.png was not delivered")
 
 
 def shown_texts():
@@ -197,13 +250,14 @@ def main():
             raise Failure("sign-in failed: %r" % signin)
         e2e.run_cli(options, environment, "consent", "decline")
         e2e.start_tray(session)
-        app = session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
-        wait_for("the app", e2e.application)
+        app = start_app(session, options, environment)
 
         sent_straight_away(backend, shots)
         confirmed_one_by_one(backend, shots)
         skipped_together(backend, shots)
-        not_offered_again(session, app, options, environment, shots)
+        app = not_offered_again(session, app, options, environment, shots)
+        app = killed_while_sending(session, app, options, environment, backend)
+        queued_while_down(backend, shots)
         print("1 passed, 0 failed")
         return 0
     except Failure as failure:
