@@ -8,9 +8,9 @@
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/fake/fake_desktop_services.hpp>
 
+#include "desktop/menu_model_sandbox.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
-#include "support/temporary_folder.hpp"
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/token_store.hpp>
@@ -32,16 +32,10 @@ using tarvo::test::runEventsUntil;
 using Route = DesktopUploader::Route;
 
 tarvo::test::TemporaryFolder& sandbox() {
-    static tarvo::test::TemporaryFolder folder;
-    return folder;
+    return tarvo::test::menuModelSandbox();
 }
 
-const bool sandboxed = [] {
-    ::setenv("XDG_CONFIG_HOME", (sandbox() / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (sandbox() / "data").c_str(), 1);
-    ::setenv("TARVO_SECRET_STORE", "file", 1);
-    return true;
-}();
+const bool sandboxed = tarvo::test::useMenuModelSandbox();
 auto* const environment = DevBackendEnvironment::install();
 
 class RecordingConfirmPanel final : public ScreenshotConfirmPanel {
@@ -62,13 +56,7 @@ public:
 struct ScreenshotModelTest : ::testing::Test {
     ScreenshotModelTest() {
         tarvo::test::qtApplication();
-        for (const auto& preferences :
-             {CaptureConfig::standardPreferences(), CaptureConfig::appGroupPreferences()}) {
-            for (const auto& key : preferences.keys()) {
-                preferences.remove(key);
-            }
-        }
-        std::filesystem::remove_all(sandbox() / "data");
+        tarvo::test::resetMenuModelSandbox();
         std::filesystem::remove_all(sandbox() / "Shots");
         std::filesystem::create_directory(sandbox() / "Shots");
         CaptureConfig::standardPreferences().set(AppSettings::folderOverrideKey,

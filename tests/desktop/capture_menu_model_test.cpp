@@ -5,9 +5,9 @@
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/fake/fake_desktop_services.hpp>
 
+#include "desktop/menu_model_sandbox.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
-#include "support/temporary_folder.hpp"
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/auth_providers.hpp>
@@ -35,18 +35,7 @@ using tarvo::test::DevBackendEnvironment;
 
 namespace {
 
-tarvo::test::TemporaryFolder& sandbox() {
-    static tarvo::test::TemporaryFolder folder;
-    return folder;
-}
-
-// Before any configuration is read: the sandbox's folders and the plain-file secret store.
-const bool sandboxed = [] {
-    ::setenv("XDG_CONFIG_HOME", (sandbox() / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (sandbox() / "data").c_str(), 1);
-    ::setenv("TARVO_SECRET_STORE", "file", 1);
-    return true;
-}();
+const bool sandboxed = tarvo::test::useMenuModelSandbox();
 auto* const environment = DevBackendEnvironment::install();
 
 QCoreApplication& application() {
@@ -62,14 +51,7 @@ constexpr std::string_view password = "correct horse";
 struct MenuModelTest : testing::Test {
     MenuModelTest() {
         application();
-        // Open databases are kept by the process, so the preferences are emptied key by key.
-        for (const auto& preferences :
-             {CaptureConfig::standardPreferences(), CaptureConfig::appGroupPreferences()}) {
-            for (const auto& key : preferences.keys()) {
-                preferences.remove(key);
-            }
-        }
-        std::filesystem::remove_all(sandbox() / "data");
+        tarvo::test::resetMenuModelSandbox();
     }
 
     std::unique_ptr<CaptureMenuModel> makeModel(CaptureMenuModel::Timing timing = {}) {
