@@ -1,0 +1,164 @@
+#!/usr/bin/python3
+"""Hot key to toast: the time from the selection hot key's press until the toast is on screen,
+median of 20, on a fresh Xvfb with openbox, for the two reads that leave the clipboard alone:
+AT-SPI (mousepad on the accessibility bus) and PRIMARY (mousepad kept off it). The key is pressed
+through XTEST and the toast's mapping watched over one X connection of this process, so no helper
+program's start is measured. Not a test; goal: under 100 ms. (The synthetic copy is not measured
+here: mousepad drops its selection as soon as another program takes PRIMARY, so it cannot be
+made to need the copy.)
+
+    /usr/bin/python3 bench/hotkey_toast.py --bin build/bin [--runs 20]
+"""
+
+import argparse
+import ctypes
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "desktop", "e2e"))
+import desktop_end_to_end as e2e  # noqa: E402  the test's session helpers
+from desktop_end_to_end import press, wait_for, xdotool  # noqa: E402
+
+
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [(name, ctypes.c_int) for name in ("x", "y", "width", "height", "border_width",
+                                                   "depth")] + [
+        ("visual", ctypes.c_void_p), ("root", ctypes.c_ulong), ("c_class", ctypes.c_int),
+        ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+        ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+        ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+        ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+        ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+        ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+        ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+class X:
+    VIEWABLE = 2
+
+    def __init__(self):
+        self.lib = ctypes.cdll.LoadLibrary("libX11.so.6")
+        self.xtest = ctypes.cdll.LoadLibrary("libXtst.so.6")
+        self.lib.XOpenDisplay.restype = ctypes.c_void_p
+        self.lib.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.lib.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                                  ctypes.POINTER(XWindowAttributes)]
+        self.lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.xtest.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                 ctypes.c_ulong]
+        self.display = self.lib.XOpenDisplay(None)
+
+    def press(self, *keysyms):
+        codes = [self.lib.XKeysymToKeycode(self.display, keysym) for keysym in keysyms]
+        for code in codes:
+            self.xtest.XTestFakeKeyEvent(self.display, code, 1, 0)
+        for code in reversed(codes):
+            self.xtest.XTestFakeKeyEvent(self.display, code, 0, 0)
+        self.lib.XSync(self.display, 0)
+
+    def viewable(self, window):
+        attributes = XWindowAttributes()
+        self.lib.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))
+        return attributes.map_state == self.VIEWABLE
+
+
+CONTROL_L, ALT_L, LETTER_C = 0xFFE3, 0xFFE9, ord("c")
+
+
+def toast_window():
+    found = xdotool("search", "--name", "^Captured$").split()
+    return int(found[0]) if found else None
+
+
+def measure(x, runs):
+    """Presses the key `runs` times; gives the milliseconds until the toast was viewable."""
+    times = []
+    window = None
+    for _ in range(runs + 1):
+        if window is not None:
+            wait_for("the toast to hide", lambda: not x.viewable(window))
+        started = time.perf_counter()
+        x.press(CONTROL_L, ALT_L, LETTER_C)
+        if window is None:  # the first press builds the toast and is not counted
+            window = wait_for("the toast", toast_window)
+        else:
+            while not x.viewable(window):
+                if time.perf_counter() > started + 5:
+                    raise e2e.Failure("no toast")
+            times.append((time.perf_counter() - started) * 1000)
+        press("Undo")
+    return times
+
+
+def session_for(options, accessibility, folder):
+    session = e2e.Session(folder)
+    e2e.start_display(session)
+    session.start("openbox", ["openbox"])
+    wait_for("the window manager", lambda: "_NET_SUPPORTING_WM_CHECK" in subprocess.run(
+        ["xprop", "-root"], capture_output=True, text=True).stdout)
+    # The bus lets this script press Undo; for the copy path the editor stays off it.
+    session.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+    backend = e2e.Backend(e2e.start_backend(session, os.path.join(options.bin,
+                                                                  "tarvo-devbackend")))
+    environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"),
+                       XDG_DATA_HOME=os.path.join(folder, "data"), XDG_RUNTIME_DIR=folder,
+                       TARVO_SECRET_STORE="file", TARVO_API_BASE=backend.base,
+                       QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    subprocess.run([os.path.join(options.bin, "tarvo-capture"), "signin", "--email", e2e.EMAIL,
+                    "--password-stdin"], input=e2e.PASSWORD, text=True, env=environment,
+                   capture_output=True, check=True, timeout=60)
+    e2e.run_cli(options, environment, "consent", "grant")
+    environment["TARVO_LOG"] = "stderr"
+    session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
+    wait_for("the app", e2e.application)
+    notes = os.path.join(folder, "notes.txt")
+    with open(notes, "w") as file:
+        file.write("A line to capture, again and again.\n")
+    editor_environment = dict(os.environ)
+    if not accessibility:
+        editor_environment["NO_AT_BRIDGE"] = "1"
+    session.start("mousepad", ["mousepad", notes], env=editor_environment)
+    editor = wait_for("the editor", lambda: (xdotool("search", "--onlyvisible", "--class",
+                                                     "mousepad").split() or [None])[0])
+    xdotool("windowactivate", "--sync", editor)
+    xdotool("key", "ctrl+a")
+    return session
+
+
+PATHS = {"AT-SPI": True, "PRIMARY": False}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--runs", type=int, default=20)
+    parser.add_argument("--only", choices=PATHS, help="one path, on this session bus")
+    options = parser.parse_args()
+    if options.only is None:
+        # Each path on a session bus of its own: the accessibility client keeps its first bus.
+        for name in PATHS:
+            subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
+                            "--bin", options.bin, "--runs", str(options.runs), "--only", name],
+                           check=True, stderr=subprocess.DEVNULL)
+        return 0
+    folder = tempfile.mkdtemp(prefix="tarvo-bench-keys-")
+    session = session_for(options, PATHS[options.only], folder)
+    try:
+        times = measure(X(), options.runs)
+    except e2e.Failure:
+        print(session.log("app")[-3000:], file=sys.stderr)
+        raise
+    finally:
+        session.close()
+    print("%-15s median %6.1f ms   min %6.1f   max %6.1f   (n=%d)"
+          % (options.only, statistics.median(times), min(times), max(times), len(times)),
+          flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
