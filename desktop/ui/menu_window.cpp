@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -339,10 +340,23 @@ void MenuWindow::changeEvent(QEvent* event) {
         if (isActiveWindow()) {
             wasActive_ = true;
         } else if (wasActive_ && isVisible()) {
+            sinceFocusLoss_.start();
             hide();
         }
     }
     QWidget::changeEvent(event);
+}
+
+bool MenuWindow::justClosedByFocusLoss() const {
+    return sinceFocusLoss_.isValid() && sinceFocusLoss_.elapsed() < 400;
+}
+
+void MenuWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && isPopup()) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MenuWindow::showEvent(QShowEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <desktop/model/capture_menu_model.hpp>
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -30,6 +31,9 @@ public:
     // As a normal window, for desktops without a tray.
     void showAsWindow();
     bool isPopup() const;
+    // Whether the menu closed because it lost focus within the last moment: the click on the
+    // tray icon that took its focus must not open it again.
+    bool justClosedByFocusLoss() const;
 
 signals:
     void consentRequested();
@@ -37,6 +41,7 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -53,6 +58,7 @@ private:
 
     CaptureMenuModel& model_;
     bool wasActive_ = false; // since it was last shown
+    QElapsedTimer sinceFocusLoss_;
     AccountRows* account_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* lastEvent_ = nullptr;

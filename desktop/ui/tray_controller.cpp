@@ -73,7 +73,9 @@ void TrayController::activated(QSystemTrayIcon::ActivationReason reason) {
         menu_.hide();
         return;
     }
-    showMenu();
+    if (!menu_.justClosedByFocusLoss()) {
+        showMenu();
+    }
 }
 
 void TrayController::showMenu() {

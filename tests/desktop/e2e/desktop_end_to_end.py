@@ -216,15 +216,30 @@ def open_menu():
     def menu_is_up():
         if find("Quit", "push button"):
             return True
-        panel = tray_panel()
-        if panel:
-            place = geometry(panel)
-            x = place["X"] + place["WIDTH"] // 2
-            y = place["Y"] + place["HEIGHT"] // 2
-            xdotool("mousemove", str(x), str(y), "click", "1")
-            time.sleep(0.5)  # give the popup its chance before clicking again
+        click_tray()
+        time.sleep(0.5)  # give the menu its chance before clicking again
         return bool(find("Quit", "push button"))
     wait_for("the menu", menu_is_up)
+
+
+def close_menu():
+    """Clicks the tray icon, which closes the open menu (clicking elsewhere closes it only once
+    the window manager has given it focus)."""
+    def menu_is_gone():
+        if not find("Quit", "push button"):
+            return True
+        click_tray()
+        time.sleep(0.5)
+        return not find("Quit", "push button")
+    wait_for("the menu to close", menu_is_gone)
+
+
+def click_tray():
+    panel = tray_panel()
+    if panel:
+        place = geometry(panel)
+        xdotool("mousemove", str(place["X"] + place["WIDTH"] // 2),
+                str(place["Y"] + place["HEIGHT"] // 2), "click", "1")
 
 
 def run_with_tray(options, session, environment, backend):
@@ -268,12 +283,10 @@ def run_with_tray(options, session, environment, backend):
 
     # Clicking elsewhere closes the menu; "tarvo-capture open" brings it forward again, and so
     # does a second start, which hands its action over and ends at once.
-    xdotool("mousemove", "200", "500", "click", "1")
-    wait_for("the menu to close", lambda: not find("Quit", "push button"))
+    close_menu()
     run_cli(options, environment, "open")
     wait_for("the menu from tarvo-capture open", lambda: find("Quit", "push button"))
-    xdotool("mousemove", "200", "500", "click", "1")
-    wait_for("the menu to close", lambda: not find("Quit", "push button"))
+    close_menu()
     second = subprocess.run([os.path.join(options.bin, APP_NAME), "--show-menu"],
                             env=environment, timeout=LIMIT, capture_output=True)
     if second.returncode != 0:
