@@ -2,8 +2,6 @@
 
 #include <atspi/atspi.h>
 
-#include <X11/Xlib.h>
-
 #include <chrono>
 #include <cstdlib>
 
@@ -132,22 +130,8 @@ bool AtspiSelection::busIsOn() {
         return true;
     }
     // The bus launcher announces the bus on the root window of X sessions.
-    Display* display = connection_.display();
-    if (display == nullptr) {
-        return false;
-    }
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* value = nullptr;
-    const int status =
-        XGetWindowProperty(display, connection_.root(), connection_.atom("AT_SPI_BUS"), 0, 1024,
-                           False, AnyPropertyType, &type, &format, &count, &remaining, &value);
-    if (value != nullptr) {
-        XFree(value);
-    }
-    return status == Success && type != None && count > 0;
+    const auto bus = connection_.property(connection_.root(), "AT_SPI_BUS");
+    return bus && bus->count > 0;
 }
 
 bool AtspiSelection::start() {

@@ -65,6 +65,32 @@ unsigned long X11Connection::window() {
     return window_;
 }
 
+std::optional<X11Connection::Property> X11Connection::property(unsigned long window,
+                                                               const char* name) {
+    if (display() == nullptr) {
+        return std::nullopt;
+    }
+    Atom type = None;
+    Property value;
+    unsigned long remaining = 0;
+    unsigned char* items = nullptr;
+    const int status =
+        XGetWindowProperty(display_, window, atom(name), 0, 1, False, AnyPropertyType, &type,
+                           &value.format, &value.count, &remaining, &items);
+    if (items != nullptr && value.count > 0) {
+        value.first = value.format == 32 ? *reinterpret_cast<unsigned long*>(items)
+                                         : static_cast<unsigned long>(items[0]);
+    }
+    if (items != nullptr) {
+        XFree(items);
+    }
+    if (status != Success || type == None) {
+        return std::nullopt;
+    }
+    value.count += remaining > 0 ? 1 : 0;
+    return value;
+}
+
 void X11Connection::handle(const XEvent& event) {
     if (xfixesEventBase_ >= 0 && event.type == xfixesEventBase_ + XFixesSelectionNotify &&
         reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 typedef struct _XDisplay Display;
 typedef union _XEvent XEvent;
@@ -29,6 +30,14 @@ public:
     unsigned long root();
     // An unmapped window of ours that receives selection transfers and their property changes.
     unsigned long window();
+
+    // The first item of a window's property and how many it holds; absent when it has none.
+    struct Property {
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long first = 0;
+    };
+    std::optional<Property> property(unsigned long window, const char* name);
 
     // Handles events until one that `wanted` accepts arrives (true) or the deadline passes.
     bool waitFor(const std::function<bool(const XEvent&)>& wanted, XEvent& event,

@@ -10,22 +10,8 @@ constexpr std::chrono::milliseconds readTimeout{500};
 } // namespace
 
 long X11SelectedText::windowPid(unsigned long window) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* value = nullptr;
-    const int status =
-        XGetWindowProperty(connection_.display(), window, connection_.atom("_NET_WM_PID"), 0, 1,
-                           False, XA_CARDINAL, &type, &format, &count, &remaining, &value);
-    long pid = 0;
-    if (status == Success && value != nullptr && format == 32 && count == 1) {
-        pid = static_cast<long>(*reinterpret_cast<unsigned long*>(value));
-    }
-    if (value != nullptr) {
-        XFree(value);
-    }
-    return pid;
+    const auto pid = connection_.property(window, "_NET_WM_PID");
+    return pid && pid->format == 32 && pid->count == 1 ? static_cast<long>(pid->first) : 0;
 }
 
 bool X11SelectedText::ownedBy(unsigned long owner, const ActiveWindow& app) {
