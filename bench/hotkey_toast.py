@@ -21,6 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "desktop", "e2e"))
 import desktop_end_to_end as e2e  # noqa: E402  the test's session helpers
+import hotkeys_end_to_end as keys  # noqa: E402  the hot keys' session set-up
 from desktop_end_to_end import press, wait_for, xdotool  # noqa: E402
 
 
@@ -96,23 +97,8 @@ def measure(x, runs):
 
 def session_for(options, accessibility, folder):
     session = e2e.Session(folder)
-    e2e.start_display(session)
-    session.start("openbox", ["openbox"])
-    wait_for("the window manager", lambda: "_NET_SUPPORTING_WM_CHECK" in subprocess.run(
-        ["xprop", "-root"], capture_output=True, text=True).stdout)
-    # The bus lets this script press Undo; for the copy path the editor stays off it.
-    session.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-    backend = e2e.Backend(e2e.start_backend(session, os.path.join(options.bin,
-                                                                  "tarvo-devbackend")))
-    environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"),
-                       XDG_DATA_HOME=os.path.join(folder, "data"), XDG_RUNTIME_DIR=folder,
-                       TARVO_SECRET_STORE="file", TARVO_API_BASE=backend.base,
-                       QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-    subprocess.run([os.path.join(options.bin, "tarvo-capture"), "signin", "--email", e2e.EMAIL,
-                    "--password-stdin"], input=e2e.PASSWORD, text=True, env=environment,
-                   capture_output=True, check=True, timeout=60)
-    e2e.run_cli(options, environment, "consent", "grant")
-    environment["TARVO_LOG"] = "stderr"
+    _, environment = keys.start_desktop(session, options.bin)
+    keys.sign_in(options.bin, environment)
     session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
     wait_for("the app", e2e.application)
     notes = os.path.join(folder, "notes.txt")
