@@ -95,8 +95,8 @@ def measure(x, runs):
     return times
 
 
-def session_for(options, accessibility, folder):
-    session = e2e.Session(folder)
+def prepare(session, options, accessibility):
+    folder = session.folder
     _, environment = keys.start_desktop(session, options.bin)
     keys.sign_in(options.bin, environment)
     session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
@@ -112,7 +112,6 @@ def session_for(options, accessibility, folder):
                                                      "mousepad").split() or [None])[0])
     xdotool("windowactivate", "--sync", editor)
     xdotool("key", "ctrl+a")
-    return session
 
 
 PATHS = {"AT-SPI": True, "PRIMARY": False}
@@ -131,9 +130,9 @@ def main():
                             "--bin", options.bin, "--runs", str(options.runs), "--only", name],
                            check=True, stderr=subprocess.DEVNULL)
         return 0
-    folder = tempfile.mkdtemp(prefix="tarvo-bench-keys-")
-    session = session_for(options, PATHS[options.only], folder)
+    session = e2e.Session(tempfile.mkdtemp(prefix="tarvo-bench-keys-"))
     try:
+        prepare(session, options, PATHS[options.only])
         times = measure(X(), options.runs)
     except e2e.Failure:
         print(session.log("app")[-3000:], file=sys.stderr)

@@ -14,8 +14,8 @@ namespace {
 // that is not answered in time ends the walk.
 constexpr int nodeBudget = 600;
 constexpr int maxDepth = 40;
-constexpr std::chrono::milliseconds walkTime{400};
-constexpr int callTimeoutMs = 250;
+constexpr std::chrono::milliseconds walkTime{250};
+constexpr int callTimeoutMs = 120;
 
 struct Walk {
     int nodesLeft = nodeBudget;
