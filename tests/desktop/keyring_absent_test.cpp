@@ -1,0 +1,59 @@
+// The menu model when credentials are to go to the keyring and no keyring can be reached: it
+// comes up, says what is wrong, and a sign-in fails with the keyring's sentence instead of
+// hanging. A program of its own, since the secret store is chosen once per process.
+
+#include <desktop/model/capture_menu_model.hpp>
+#include <desktop/platform/fake/fake_desktop_services.hpp>
+
+#include "desktop/menu_model_sandbox.hpp"
+#include "support/backend_client.hpp"
+#include "support/dev_backend_environment.hpp"
+
+#include <capturekit/platform/secret_store.hpp>
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using tarvo::desktop::AppSettings;
+using tarvo::desktop::CaptureMenuModel;
+using tarvo::test::BackendClient;
+using tarvo::test::DevBackendEnvironment;
+
+namespace {
+
+// The sandbox's folders, but the keyring instead of the plain file, and no session bus to find
+// one on.
+const bool sandboxed = [] {
+    tarvo::test::useMenuModelSandbox();
+    ::unsetenv("TARVO_SECRET_STORE");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::setenv("XDG_RUNTIME_DIR", tarvo::test::menuModelSandbox().path().c_str(), 1);
+    return true;
+}();
+auto* const environment = DevBackendEnvironment::install();
+
+TEST(KeyringAbsentTest, TheMenuSaysWhyAndSignInFailsWithTheKeyringSentence) {
+    static int argc = 1;
+    static char name[] = "test_desktop_keyring";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    BackendClient backend(DevBackendEnvironment::backend());
+    const auto email = BackendClient::uniqueEmail();
+    backend.addUser(email, "correct horse");
+
+    tarvo::desktop::fake::FakeDesktopServices fakes;
+    CaptureMenuModel model(fakes.services(), AppSettings(), CaptureMenuModel::Timing());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.isLoaded(); }, 20000));
+    EXPECT_FALSE(model.hasToken());
+    const capturekit::SecretStoreError absent{capturekit::SecretStoreError::Kind::unavailable, {}};
+    EXPECT_EQ(model.credentialsNote().toStdString(), absent.description());
+
+    model.signIn(QString::fromStdString(email), QStringLiteral("correct horse"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.accountBusy(); }, 30000));
+    EXPECT_EQ(model.accountError(), "Couldn’t save your session to the keyring.");
+    EXPECT_TRUE(model.signedInEmail().isEmpty());
+}
+
+} // namespace
