@@ -6,6 +6,7 @@
 #include <desktop/platform/fake/fake_desktop_services.hpp>
 
 #include "desktop/menu_model_sandbox.hpp"
+#include "desktop/qt_event_loop.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
@@ -38,19 +39,11 @@ namespace {
 const bool sandboxed = tarvo::test::useMenuModelSandbox();
 auto* const environment = DevBackendEnvironment::install();
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_desktop_menu";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 constexpr std::string_view password = "correct horse";
 
 struct MenuModelTest : testing::Test {
     MenuModelTest() {
-        application();
+        tarvo::test::qtApplication();
         tarvo::test::resetMenuModelSandbox();
     }
 
@@ -369,6 +362,22 @@ TEST_F(SelectionModelTest, ANewerCaptureReplacesTheWaitingOneWhichIsNeverSent) {
     EXPECT_EQ(body.value("source_type", ""), "text_capture");
     EXPECT_EQ(body.value("source_app", ""), "Mousepad");
     EXPECT_EQ(body.value("tags", Json::array()), Json::array({"desktop"}));
+}
+
+TEST_F(SelectionModelTest, TenPressesInASecondSendOnlyTheLastSelection) {
+    const auto model = makeSignedIn(1000ms);
+    for (int press = 0; press < 10; ++press) {
+        fakes.selectedText.accessible = "press " + std::to_string(press);
+        ASSERT_TRUE(fakes.hotkeys.press(1));
+        QTest::qWait(60);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
+    QTest::qWait(1200);
+    settle(*model);
+    const Json entries = backend.entries(userID);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].value("body", Json::object()).value("content", ""), "press 9");
+    EXPECT_EQ(model->sentCount(), 1);
 }
 
 TEST_F(SelectionModelTest, UndoSendsNothingAndAFailedReadSaysWhy) {

@@ -3,6 +3,7 @@
 #include <desktop/platform/autostart_login_item.hpp>
 #include <desktop/platform/instance_channel.hpp>
 
+#include "desktop/qt_event_loop.hpp"
 #include "support/temporary_folder.hpp"
 
 #include <capturekit/platform/instance_socket.hpp>
@@ -27,16 +28,8 @@ using tarvo::desktop::InstanceChannel;
 
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_desktop_platform";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 struct InstanceChannelTest : testing::Test {
-    InstanceChannelTest() { application(); }
+    InstanceChannelTest() { tarvo::test::qtApplication(); }
     tarvo::test::TemporaryFolder folder;
     std::filesystem::path socket = folder / "app.socket";
 

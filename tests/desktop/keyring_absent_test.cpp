@@ -6,6 +6,7 @@
 #include <desktop/platform/fake/fake_desktop_services.hpp>
 
 #include "desktop/menu_model_sandbox.hpp"
+#include "desktop/qt_event_loop.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
@@ -35,10 +36,7 @@ const bool sandboxed = [] {
 auto* const environment = DevBackendEnvironment::install();
 
 TEST(KeyringAbsentTest, TheMenuSaysWhyAndSignInFailsWithTheKeyringSentence) {
-    static int argc = 1;
-    static char name[] = "test_desktop_keyring";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
+    tarvo::test::qtApplication();
     BackendClient backend(DevBackendEnvironment::backend());
     const auto email = BackendClient::uniqueEmail();
     backend.addUser(email, "correct horse");
