@@ -364,6 +364,22 @@ TEST_F(SelectionModelTest, ANewerCaptureReplacesTheWaitingOneWhichIsNeverSent) {
     EXPECT_EQ(body.value("tags", Json::array()), Json::array({"desktop"}));
 }
 
+TEST_F(SelectionModelTest, TenPressesInASecondSendOnlyTheLastSelection) {
+    const auto model = makeSignedIn(1000ms);
+    for (int press = 0; press < 10; ++press) {
+        fakes.selectedText.accessible = "press " + std::to_string(press);
+        ASSERT_TRUE(fakes.hotkeys.press(1));
+        QTest::qWait(60);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
+    QTest::qWait(1200);
+    settle(*model);
+    const Json entries = backend.entries(userID);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].value("body", Json::object()).value("content", ""), "press 9");
+    EXPECT_EQ(model->sentCount(), 1);
+}
+
 TEST_F(SelectionModelTest, UndoSendsNothingAndAFailedReadSaysWhy) {
     const auto model = makeSignedIn(600ms);
     capture(*model, "never mind");
