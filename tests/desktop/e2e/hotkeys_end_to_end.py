@@ -106,9 +106,13 @@ def terminal_capture(session, backend):
                                                "-c", "echo terminal words here; exec cat"],
                             "xterm")
     focus(terminal)
-    # Dragging over the first line selects it; xterm owns the primary selection.
-    xdotool("mousemove", "--window", terminal, "3", "6", "mousedown", "1", "mousemove", "--window",
-            terminal, "200", "8", "mouseup", "1")
+    # Dragging over the first line selects it and xterm owns the primary selection; the line may
+    # not be drawn yet on a busy machine, so drag until it is selected.
+    def select_first_line():
+        xdotool("mousemove", "--window", terminal, "3", "6", "mousedown", "1", "mousemove",
+                "--window", terminal, "200", "8", "mouseup", "1")
+        return selection("primary", "UTF8_STRING").strip() == b"terminal words here"
+    wait_for("the terminal's selection", select_first_line)
     key("ctrl+alt+c")
     toast_says(r"^Captured from XTerm$")
     body = captured(backend, 3)
@@ -134,10 +138,14 @@ def ignored_copy(session, backend, folder):
         raise Failure("the clipboard changed: %r became %r" % (before, after))
 
 
-def clipboard(target):
-    result = subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target],
+def selection(name, target):
+    result = subprocess.run(["xclip", "-o", "-selection", name, "-t", target],
                             capture_output=True, timeout=10)
     return result.stdout if result.returncode == 0 else b""
+
+
+def clipboard(target):
+    return selection("clipboard", target)
 
 
 def open_menu_for(pattern):
