@@ -208,6 +208,29 @@ def hold_keys(session):
     return holder
 
 
+def ended_inside_the_window(session, backend, editor, app):
+    """SIGTERM inside the undo window keeps the selection in the outbox; the next start sends it,
+    once."""
+    count = len(entries(backend))
+    focus(editor)
+    # A line not captured before: the same text within ten minutes files once.
+    key("ctrl+End", "Up", "shift+End")
+    key("ctrl+alt+c")
+    toast_says(r"^Captured from Mousepad$")
+    if session.stop(app, e2e.LIMIT) != 0:
+        raise Failure("the app exited with %s:\n%s" % (app.returncode, session.log("app")))
+    if len(entries(backend)) != count:
+        raise Failure("the selection was sent although the app ended inside the window")
+    session.start("app again", [os.path.join(OPTIONS.bin, e2e.APP_NAME)], env=ENVIRONMENT)
+    # The next start flushes the outbox: the kept selection (and the quick task saved offline).
+    kept = lambda: [body for body in entries(backend)[count:]
+                    if body.get("content") == "Call the plumber on Friday"]
+    wait_for("the kept selection at the backend", kept)
+    time.sleep(2)
+    if len(kept()) != 1:
+        raise Failure("the kept selection was sent %d times" % len(kept()))
+
+
 def start_desktop(session, programs):
     """Xvfb, openbox, the accessibility bus and a dev backend; gives the backend and the app's
     environment (its own folders, plain-file secrets, that backend, accessible widgets)."""
@@ -252,7 +275,7 @@ def main():
         holder = hold_keys(session)
         sign_in(OPTIONS.bin, ENVIRONMENT)
         e2e.start_tray(session)
-        session.start("app", [os.path.join(OPTIONS.bin, e2e.APP_NAME)], env=ENVIRONMENT)
+        app = session.start("app", [os.path.join(OPTIONS.bin, e2e.APP_NAME)], env=ENVIRONMENT)
         wait_for("the app", e2e.application)
         open_menu_for(r"^Couldn’t register Ctrl\+Alt\+C — another app may have it\.$")
         session.stop(holder)
@@ -268,6 +291,7 @@ def main():
         ignored_copy(session, backend, folder)
         close_menu()
         quick_entry(backend, editor)
+        ended_inside_the_window(session, backend, editor, app)
         print("1 passed, 0 failed")
         return 0
     except Failure as failure:
