@@ -1,4 +1,5 @@
 #include <capturekit/platform/atomic_file.hpp>
+#include <capturekit/platform/file_descriptor.hpp>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,30 +16,6 @@ namespace {
 std::error_code lastError() {
     return {errno, std::generic_category()};
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-    // Closes now, reporting the error that close may be the first to see.
-    std::error_code close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? std::error_code{} : lastError();
-    }
-
-private:
-    int fd_;
-};
 
 std::error_code writeAll(int fd, std::string_view contents) {
     while (!contents.empty()) {

@@ -1,3 +1,4 @@
+#include <capturekit/platform/file_descriptor.hpp>
 #include <capturekit/platform/instance_socket.hpp>
 
 #include <capturekit/platform/application_info.hpp>
@@ -19,22 +20,6 @@ namespace capturekit::instance {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool fitsSocketAddress(const std::filesystem::path& path) {
     return path.native().size() < sizeof(sockaddr_un{}.sun_path);
@@ -139,7 +124,7 @@ Delivery sendArguments(const std::filesystem::path& socket,
     if (!fitsSocketAddress(socket)) {
         return Delivery::noInstance;
     }
-    const Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (fd.get() < 0) {
         return Delivery::noInstance;
     }

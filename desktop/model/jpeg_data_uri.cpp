@@ -3,6 +3,7 @@
 #include <desktop/model/fast_png.hpp>
 
 #include <capturekit/platform/base64.hpp>
+#include <capturekit/platform/file_descriptor.hpp>
 
 #include <QBuffer>
 #include <QByteArray>
@@ -20,22 +21,6 @@ namespace {
 // The decoders' own limit, a little above the largest image accepted (four bytes a pixel).
 constexpr int decoderAllocationLimitMiB =
     static_cast<int>(maxScreenshotPixels * 4 / (1 << 20)) + 32;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 bool declaresAcceptableSize(QSize size) {
     return size.width() > 0 && size.height() > 0 &&
@@ -63,7 +48,7 @@ namespace ScreenshotImage {
 std::optional<std::string> readFile(const std::filesystem::path& file) {
     // Not following links and not blocking, so a FIFO or device put in the image's place is
     // refused rather than waited on.
-    const FileDescriptor descriptor(
+    const capturekit::FileDescriptor descriptor(
         ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat attributes {};
     if (descriptor.get() < 0 || ::fstat(descriptor.get(), &attributes) != 0 ||
