@@ -1,4 +1,5 @@
 #include <desktop/ui/confirm_panel.hpp>
+#include <desktop/ui/panel_placement.hpp>
 
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/model/jpeg_data_uri.hpp>
@@ -6,7 +7,6 @@
 #include <capturekit/platform/text.hpp>
 
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -304,13 +303,10 @@ void ConfirmPanelController::hide() {
 }
 
 void ConfirmPanelController::place() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
+    const QSize size(ConfirmPopupView::panelWidth, ConfirmPopupView::panelHeight);
+    if (const auto at = PanelPlacement::bottomRight(size, edgeDistance)) {
+        panel_->move(*at);
     }
-    const QRect area = screen->availableGeometry();
-    panel_->move(area.right() + 1 - edgeDistance - ConfirmPopupView::panelWidth,
-                 area.bottom() + 1 - edgeDistance - ConfirmPopupView::panelHeight);
 }
 
 } // namespace tarvo::desktop

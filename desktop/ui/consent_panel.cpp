@@ -1,12 +1,12 @@
 #include <desktop/ui/consent_panel.hpp>
+#include <desktop/ui/panel_placement.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
@@ -109,9 +109,8 @@ void ConsentPanel::showPanel() {
             previousApp_.reset();
         }
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width / 2, height / 2));
+    if (const auto at = PanelPlacement::centre(QSize(width, height))) {
+        move(*at);
     }
     show();
     raise();

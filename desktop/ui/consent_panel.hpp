@@ -31,8 +31,7 @@ public slots:
 private:
     void build();
     void answer(bool granted);
-    void addRow(QVBoxLayout& layout, const char* symbol, const QString& title,
-                const QString& text);
+    void addRow(QVBoxLayout& layout, const char* symbol, const QString& title, const QString& text);
 
     DesktopServices services_;
     std::function<void(bool)> decide_;

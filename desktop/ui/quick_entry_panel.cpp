@@ -1,8 +1,8 @@
+#include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
 
 #include <capturekit/platform/text.hpp>
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
@@ -158,12 +157,9 @@ bool QuickEntryPanelController::isShowing() const {
 }
 
 void QuickEntryPanelController::place() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
+    if (const auto at = PanelPlacement::topCentre(QSize(panelWidth, panelHeight), topDistance)) {
+        panel_->move(*at);
     }
-    const QRect area = screen->availableGeometry();
-    panel_->move(area.left() + (area.width() - panelWidth) / 2, area.top() + topDistance);
 }
 
 } // namespace tarvo::desktop

@@ -1,14 +1,13 @@
+#include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/selection_toast.hpp>
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
@@ -146,13 +145,9 @@ bool SelectionToastController::isShowing() const {
 }
 
 void SelectionToastController::place() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
+    if (const auto at = PanelPlacement::bottomRight(QSize(panelWidth, panelHeight), edgeDistance)) {
+        panel_->move(*at);
     }
-    const QRect area = screen->availableGeometry();
-    panel_->move(area.right() + 1 - edgeDistance - panelWidth,
-                 area.bottom() + 1 - edgeDistance - panelHeight);
 }
 
 } // namespace tarvo::desktop
