@@ -333,6 +333,14 @@ def run_cli(options, environment, *arguments):
     return result.stdout
 
 
+def report(failure, session, folder, logs=("app", "backend")):
+    """Says what failed, with the end of each program's log that was written."""
+    print("FAILED: %s" % failure, file=sys.stderr)
+    for name in logs:
+        if os.path.exists(os.path.join(folder, name + ".log")):
+            print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
+
+
 def run_once(options):
     """One run in a fresh session; None when the X server itself went away during it."""
     folder = tempfile.mkdtemp(prefix="tarvo-e2e-")
@@ -362,10 +370,7 @@ def run_once(options):
             print("the X server ended under the test (%s); starting again" % failure,
                   file=sys.stderr)
             return None
-        print("FAILED: %s" % failure, file=sys.stderr)
-        for name in ("app", "backend", "openbox", "trayer"):
-            if os.path.exists(os.path.join(folder, name + ".log")):
-                print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
+        report(failure, session, folder, ("app", "backend", "openbox", "trayer"))
         return 1
     finally:
         session.close()

@@ -295,10 +295,7 @@ def main():
         print("1 passed, 0 failed")
         return 0
     except Failure as failure:
-        print("FAILED: %s" % failure, file=sys.stderr)
-        for name in ("app", "backend"):
-            if os.path.exists(os.path.join(folder, name + ".log")):
-                print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
+        e2e.report(failure, session, folder)
         return 1
     finally:
         session.close()

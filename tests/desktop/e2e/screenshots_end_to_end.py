@@ -261,10 +261,7 @@ def main():
         print("1 passed, 0 failed")
         return 0
     except Failure as failure:
-        print("FAILED: %s (showing: %r)" % (failure, shown_texts()), file=sys.stderr)
-        for name in ("app", "backend"):
-            if os.path.exists(os.path.join(folder, name + ".log")):
-                print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
+        e2e.report("%s (showing: %r)" % (failure, shown_texts()), session, folder)
         return 1
     finally:
         session.close()
