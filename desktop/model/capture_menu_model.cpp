@@ -339,10 +339,9 @@ void CaptureMenuModel::drainOutbox(bool force) {
 }
 
 void CaptureMenuModel::refreshOutboxCount() {
-    tasks_->run([](std::stop_token) { return static_cast<int>(CaptureOutbox::pendingCount()); },
-                [this](int count) {
-                    publish(outboxCount_, count, &CaptureMenuModel::outboxCountChanged);
-                });
+    tasks_->run(
+        [](std::stop_token) { return static_cast<int>(CaptureOutbox::pendingCount()); },
+        [this](int count) { publish(outboxCount_, count, &CaptureMenuModel::outboxCountChanged); });
 }
 
 void CaptureMenuModel::finishDrain(const Drained& drained) {
