@@ -38,6 +38,8 @@ const std::optional<ResourceBundle>& ResourceBundle::main() {
 std::vector<fs::path> ResourceBundle::searchFolders() {
     std::vector<fs::path> folders;
     if (auto folder = executableFolder()) {
+        // Installed: PREFIX/share/tarvo-capture, beside PREFIX/bin; in a build: beside the program.
+        folders.push_back(folder->parent_path() / "share" / "tarvo-capture");
         folders.push_back(std::move(*folder));
     }
     if (const fs::path buildBin = TARVO_BUILD_BIN_DIR; !buildBin.empty()) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What `cmake --install` and the Debian package put in place, from a built tree:
 #     package_test.sh BUILD_DIR APPLICATION_ID
-# Checks the programs, the library's resources beside them, a desktop entry that
+# Checks the programs, the library's resources, a desktop entry that
 # desktop-file-validate accepts, the hicolor icon, and the package's files and dependencies.
 set -euo pipefail
 build=$1
@@ -20,8 +20,8 @@ cmake --install "$build" --prefix "$work/root" >/dev/null
 for file in bin/tarvo-capture bin/tarvo-capture-desktop bin/tarvo-devbackend; do
     expect "$file is an installed program" test -x "$work/root/$file"
 done
-expect "the resources are beside the programs" \
-    test -f "$work/root/bin/CaptureKit_CaptureKit/AppIcons/stash.png"
+expect "the resources are installed as data" \
+    test -f "$work/root/share/tarvo-capture/CaptureKit_CaptureKit/AppIcons/stash.png"
 entry="$work/root/share/applications/$app_id.desktop"
 expect "the desktop entry is valid" desktop-file-validate "$entry"
 expect "the entry starts the tray app" grep -qx 'Exec=tarvo-capture-desktop' "$entry"
@@ -33,7 +33,7 @@ expect "the icon is in the hicolor theme" \
 package=$(ls "$work"/package/tarvo-capture_*.deb)
 dpkg-deb -c "$package" | awk '{print $6}' >"$work/contents"
 for file in ./usr/bin/tarvo-capture ./usr/bin/tarvo-capture-desktop ./usr/bin/tarvo-devbackend \
-    ./usr/bin/CaptureKit_CaptureKit/AppIcons/stash.png "./usr/share/applications/$app_id.desktop" \
+    ./usr/share/tarvo-capture/CaptureKit_CaptureKit/AppIcons/stash.png "./usr/share/applications/$app_id.desktop" \
     "./usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
     expect "the package holds $file" grep -qx -- "$file" "$work/contents"
 done
