@@ -1,13 +1,13 @@
 // Sign-in, refresh-token rotation and logout against the auth service, over HTTP.
 
-#include "support/backend_client.hpp"
+#include "devbackend/shorthands.hpp"
 
 #include <capturekit/platform/base64.hpp>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <ctime>
 #include <thread>
 
@@ -18,21 +18,15 @@ using capturekit::Json;
 
 constexpr const char* password = "correct horse";
 
-class AuthTest : public testing::Test {
-protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
+std::string newUser(BackendClient& client) {
+    const std::string email = BackendClient::uniqueEmail();
+    client.addUser(email, password);
+    return email;
+}
 
-    std::string newUser() {
-        const std::string email = BackendClient::uniqueEmail();
-        client.addUser(email, password);
-        return email;
-    }
-
-    Reply signInReply(const Json& body) {
-        return client.post("/auth/v1/token?grant_type=password", body);
-    }
-};
+Reply signInReply(BackendClient& client, const Json& body) {
+    return client.post("/auth/v1/token?grant_type=password", body);
+}
 
 void expectAuthError(const Reply& reply, int status, const std::string& code) {
     EXPECT_EQ(reply.status, status) << reply.body;
@@ -40,12 +34,19 @@ void expectAuthError(const Reply& reply, int status, const std::string& code) {
     EXPECT_TRUE(reply.json()["msg"].is_string()) << reply.body;
 }
 
+class AuthTest : public testing::Test {
+protected:
+    DevBackendProcess backend;
+    BackendClient client{backend};
+};
+
 // The client's sign-in tests read the session, its user and its expiry; these are the GoTrue
 // forms around them.
 TEST_F(AuthTest, PasswordGrantGivesASessionWithSignedClaims) {
-    const std::string email = newUser();
+    const std::string email = newUser(client);
     // Addresses compare without case and surrounding space.
-    const Reply reply = signInReply(Json{{"email", "  " + email + " "}, {"password", password}});
+    const Reply reply =
+        signInReply(client, Json{{"email", "  " + email + " "}, {"password", password}});
     ASSERT_EQ(reply.status, 200) << reply.body;
     const Json body = reply.json();
     EXPECT_EQ(body["token_type"], "bearer");
@@ -54,19 +55,16 @@ TEST_F(AuthTest, PasswordGrantGivesASessionWithSignedClaims) {
     EXPECT_EQ(claims["aud"], "authenticated");
     EXPECT_EQ(claims["role"], "authenticated");
     EXPECT_EQ(claims["exp"], body["expires_at"]);
-
-    const Reply user =
-        client.send("GET", "/auth/v1/user", {},
-                    {{"Authorization", "Bearer " + body["access_token"].get<std::string>()}});
+    const Reply user = currentUser(client, body["access_token"]);
     EXPECT_EQ(user.status, 200);
     EXPECT_EQ(user.json()["id"], body["user"]["id"]);
 }
 
 // Wrong and unknown credentials are refused in the client's sign-in tests.
 TEST_F(AuthTest, MalformedGrantsAreRefused) {
-    const std::string email = newUser();
-    expectAuthError(signInReply(Json{{"email", email}}), 400, "validation_failed");
-    expectAuthError(signInReply(Json{{"email", 42}, {"password", password}}), 400,
+    const std::string email = newUser(client);
+    expectAuthError(signInReply(client, Json{{"email", email}}), 400, "validation_failed");
+    expectAuthError(signInReply(client, Json{{"email", 42}, {"password", password}}), 400,
                     "validation_failed");
     expectAuthError(client.send("POST", "/auth/v1/token?grant_type=password", "{\"email\":"), 400,
                     "bad_json");
@@ -77,7 +75,7 @@ TEST_F(AuthTest, MalformedGrantsAreRefused) {
 }
 
 TEST_F(AuthTest, RefreshTokensRotateAndReuseRevokesTheFamily) {
-    const Session first = client.signIn(newUser(), password);
+    const Session first = client.signIn(newUser(client), password);
 
     const Reply rotated = client.refresh(first.refreshToken);
     ASSERT_EQ(rotated.status, 200) << rotated.body;
@@ -106,32 +104,21 @@ TEST_F(AuthTest, RefreshTokensRotateAndReuseRevokesTheFamily) {
 }
 
 TEST_F(AuthTest, ConcurrentRefreshesOfOneTokenNeverForkTheFamily) {
-    const Session session = client.signIn(newUser(), password);
-    std::vector<std::string> tokens(6);
-    std::vector<std::thread> threads;
-    for (auto& token : tokens) {
-        threads.emplace_back([&] {
-            BackendClient own(backend);
-            token = own.refresh(session.refreshToken).json().value("refresh_token", "");
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const auto& token : tokens) {
-        EXPECT_EQ(token, tokens.front());
-    }
+    const Session session = client.signIn(newUser(client), password);
+    const auto tokens = inParallel(backend, 6, [&](BackendClient& own) {
+        return own.refresh(session.refreshToken).json().value("refresh_token", "");
+    });
+    EXPECT_THAT(tokens, testing::Each(tokens.front()));
     EXPECT_EQ(client.refresh(tokens.front()).status, 200);
 }
 
 TEST_F(AuthTest, LogoutEndsTheChosenSessions) {
-    const std::string email = newUser();
+    const std::string email = newUser(client);
     const Session phone = client.signIn(email, password);
     const Session laptop = client.signIn(email, password);
     const Session tablet = client.signIn(email, password);
     const auto logout = [&](const Session& session, const std::string& scope) {
-        return client.send("POST", "/auth/v1/logout" + scope, {},
-                           {{"Authorization", "Bearer " + session.accessToken}});
+        return client.send("POST", "/auth/v1/logout" + scope, {}, bearer(session.accessToken));
     };
 
     EXPECT_EQ(logout(phone, "?scope=local").status, 204);
@@ -143,41 +130,31 @@ TEST_F(AuthTest, LogoutEndsTheChosenSessions) {
 
     const Session again = client.signIn(email, password);
     EXPECT_EQ(logout(again, "").status, 204);
-    const Reply laptopAfter = client.refresh(laptop.refreshToken);
-    EXPECT_EQ(laptopAfter.status, 400) << "a global logout ends every session";
+    EXPECT_EQ(client.refresh(laptop.refreshToken).status, 400) << "a global logout ends all";
 
     expectAuthError(client.send("POST", "/auth/v1/logout"), 401, "no_authorization");
-    expectAuthError(client.send("POST", "/auth/v1/logout", {}, {{"Authorization", "Bearer x.y.z"}}),
-                    403, "bad_jwt");
+    expectAuthError(client.send("POST", "/auth/v1/logout", {}, bearer("x.y.z")), 403, "bad_jwt");
 }
 
 TEST(AuthExpiryTest, AccessTokensExpireAfterTheConfiguredLifetime) {
     DevBackendProcess backend({"--access-ttl", "1"});
     BackendClient client(backend);
-    const std::string email = BackendClient::uniqueEmail();
-    client.addUser(email, password);
-    const Reply signedIn = client.post("/auth/v1/token?grant_type=password",
-                                       Json{{"email", email}, {"password", password}});
+    const Reply signedIn =
+        signInReply(client, Json{{"email", newUser(client)}, {"password", password}});
     ASSERT_EQ(signedIn.status, 200);
     EXPECT_EQ(signedIn.json()["expires_in"], 1);
-    const Session session = client.signIn(email, password);
+    const std::string accessToken = signedIn.json()["access_token"];
 
     const auto expiresAt = std::chrono::system_clock::from_time_t(
-        static_cast<std::time_t>(jwtClaims(session.accessToken)["exp"].get<double>()));
+        static_cast<std::time_t>(jwtClaims(accessToken)["exp"].get<double>()));
     std::this_thread::sleep_until(expiresAt + std::chrono::milliseconds(50));
-    const Reply expired = client.send("GET", "/auth/v1/user", {},
-                                      {{"Authorization", "Bearer " + session.accessToken}});
+    const Reply expired = currentUser(client, accessToken);
     EXPECT_EQ(expired.status, 403);
     EXPECT_NE(expired.json()["msg"].get<std::string>().find("expired"), std::string::npos);
 
-    const Reply refreshed = client.refresh(session.refreshToken);
+    const Reply refreshed = client.refresh(signedIn.json()["refresh_token"]);
     ASSERT_EQ(refreshed.status, 200);
-    EXPECT_EQ(client
-                  .send("GET", "/auth/v1/user", {},
-                        {{"Authorization",
-                          "Bearer " + refreshed.json()["access_token"].get<std::string>()}})
-                  .status,
-              200);
+    EXPECT_EQ(currentUser(client, refreshed.json()["access_token"]).status, 200);
 }
 
 TEST(AuthForgeryTest, TokensNotSignedByThisDatabaseAreRefused) {
@@ -185,28 +162,23 @@ TEST(AuthForgeryTest, TokensNotSignedByThisDatabaseAreRefused) {
     DevBackendProcess other;
     BackendClient client(backend);
     BackendClient otherClient(other);
-    const std::string email = BackendClient::uniqueEmail();
-    client.addUser(email, password);
+    const std::string email = newUser(client);
     otherClient.addUser(email, password);
     const Session genuine = client.signIn(email, password);
     const Session foreign = otherClient.signIn(email, password);
 
-    const std::size_t dot = genuine.accessToken.rfind('.');
-    const std::string header = genuine.accessToken.substr(0, genuine.accessToken.find('.'));
-    Json claims = jwtClaims(genuine.accessToken);
+    const std::string& token = genuine.accessToken;
+    Json claims = jwtClaims(token);
     claims["sub"] = "00000000-0000-4000-8000-000000000000";
+    const std::string payload =
+        capturekit::base64::encodeURLUnpadded(capturekit::json::dump(claims));
     const std::string alteredPayload =
-        header + "." + capturekit::base64::encodeURLUnpadded(capturekit::json::dump(claims)) +
-        genuine.accessToken.substr(dot);
+        token.substr(0, token.find('.')) + "." + payload + token.substr(token.rfind('.'));
     const std::string unsigned_ =
-        capturekit::base64::encodeURLUnpadded(R"({"alg":"none","typ":"JWT"})") + "." +
-        capturekit::base64::encodeURLUnpadded(capturekit::json::dump(claims)) + ".";
-
-    for (const std::string& token : {foreign.accessToken, alteredPayload, unsigned_}) {
-        const Reply reply =
-            client.send("GET", "/auth/v1/user", {}, {{"Authorization", "Bearer " + token}});
-        EXPECT_EQ(reply.status, 403) << token;
-        EXPECT_EQ(reply.json()["error_code"], "bad_jwt");
+        capturekit::base64::encodeURLUnpadded(R"({"alg":"none","typ":"JWT"})") + "." + payload +
+        ".";
+    for (const std::string& forged : {foreign.accessToken, alteredPayload, unsigned_}) {
+        expectAuthError(currentUser(client, forged), 403, "bad_jwt");
     }
 }
 

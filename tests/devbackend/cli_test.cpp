@@ -1,6 +1,6 @@
 // The command line: options, the demo user, persistence across restarts and clean shutdown.
 
-#include "support/backend_client.hpp"
+#include "devbackend/shorthands.hpp"
 #include "support/child_process.hpp"
 #include "support/temporary_folder.hpp"
 
@@ -26,12 +26,12 @@ TEST(CommandLineTest, HelpAndUsageErrors) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.output.find("--access-ttl"), std::string::npos);
 
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{"--bogus"},
-                                               {"--port", "70000"},
-                                               {"--port"},
-                                               {"--access-ttl", "0"},
-                                               {"--max-body", "lots"}}) {
+    // clang-format off
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"--bogus"}, {"--port", "70000"}, {"--port"}, {"--access-ttl", "0"},
+        {"--max-body", "lots"}};
+    // clang-format on
+    for (const auto& arguments : mistakes) {
         const auto usage = run(arguments);
         EXPECT_EQ(usage.exitCode, 2) << arguments.front();
         EXPECT_EQ(std::count(usage.output.begin(), usage.output.end(), '\n'), 1) << usage.output;
@@ -72,11 +72,7 @@ TEST(CommandLineTest, AccountsSessionsAndEntriesSurviveARestartInPrivateFiles) {
     EXPECT_EQ(fileMode(database), 0600u);
     BackendClient client(backend);
     // Tokens signed before the restart still verify: the signing secret is kept too.
-    EXPECT_EQ(client
-                  .send("GET", "/auth/v1/user", {},
-                        {{"Authorization", "Bearer " + account.session.accessToken}})
-                  .status,
-              200);
+    EXPECT_EQ(currentUser(client, account.session.accessToken).status, 200);
     EXPECT_EQ(client.refresh(account.session.refreshToken).status, 200);
     const Json entries = client.entries(account.session.userID);
     ASSERT_EQ(entries.size(), 1u);

@@ -1,6 +1,6 @@
 // Device registration through the REST layer, with its row-level security and constraints.
 
-#include "support/backend_client.hpp"
+#include "devbackend/shorthands.hpp"
 
 #include <capturekit/platform/crypto.hpp>
 
@@ -26,6 +26,13 @@ protected:
                     {"name", "Kim's laptop"},
                     {"source", "linux"},
                     {"token_hash", capturekit::crypto::sha256Hex(token)}};
+    }
+
+    // A row of a new token, merged with the patch.
+    Json changedRow(const Json& patch) const {
+        Json changed = row(BackendClient::newDeviceToken());
+        changed.merge_patch(patch);
+        return changed;
     }
 
     Reply insert(const Json& body, httplib::Headers headers = {{"Prefer", "return=minimal"}}) {
@@ -59,8 +66,7 @@ TEST_F(DevicesTest, RepresentationAndBatchesFollowTheRestForms) {
 }
 
 TEST_F(DevicesTest, RowLevelSecurityKeepsUsersToTheirOwnRows) {
-    Json someoneElse = row(BackendClient::newDeviceToken());
-    someoneElse["user_id"] = "00000000-0000-4000-8000-000000000000";
+    const Json someoneElse = changedRow({{"user_id", "00000000-0000-4000-8000-000000000000"}});
     expectRestError(insert(someoneElse), 403, "42501");
 
     const Json mine = row(BackendClient::newDeviceToken());
@@ -85,21 +91,14 @@ TEST_F(DevicesTest, ConstraintsRefuseBadRowsAndBatchesAreAllOrNothing) {
                     "23505");
     EXPECT_EQ(deviceCount(), 1u);
 
-    Json missing = row(BackendClient::newDeviceToken());
-    missing.erase("token_hash");
-    expectRestError(insert(missing), 400, "23502");
-    Json unknownColumn = row(BackendClient::newDeviceToken());
-    unknownColumn["colour"] = "red";
-    expectRestError(insert(unknownColumn), 400, "PGRST204");
-    Json notAHash = row(BackendClient::newDeviceToken());
-    notAHash["token_hash"] = "ABC";
-    expectRestError(insert(notAHash), 400, "23514");
-    Json wrongType = row(BackendClient::newDeviceToken());
-    wrongType["name"] = 7;
-    expectRestError(insert(wrongType), 400, "22P02");
-    expectRestError(client.send("POST", "/rest/v1/ingest_devices", "{nope",
-                                {{"Authorization", "Bearer " + session.accessToken}}),
-                    400, "PGRST102");
+    // Each bad row is a fresh one with a column changed, added or (null) removed.
+    expectRestError(insert(changedRow({{"token_hash", nullptr}})), 400, "23502");
+    expectRestError(insert(changedRow({{"colour", "red"}})), 400, "PGRST204");
+    expectRestError(insert(changedRow({{"token_hash", "ABC"}})), 400, "23514");
+    expectRestError(insert(changedRow({{"name", 7}})), 400, "22P02");
+    expectRestError(
+        client.send("POST", "/rest/v1/ingest_devices", "{nope", bearer(session.accessToken)), 400,
+        "PGRST102");
     EXPECT_EQ(deviceCount(), 1u);
 }
 
@@ -112,8 +111,7 @@ TEST_F(DevicesTest, TheRestLayerTakesOnlySignedAccessTokens) {
     signatureCharacter = signatureCharacter == 'A' ? 'B' : 'A';
     expectRestError(client.postWithBearer("/rest/v1/ingest_devices", tampered, mine), 401,
                     "PGRST301");
-    expectRestError(client.send("GET", "/rest/v1/ingest_devices", {},
-                                {{"Authorization", "Bearer " + session.accessToken}}),
+    expectRestError(client.send("GET", "/rest/v1/ingest_devices", {}, bearer(session.accessToken)),
                     405, "PGRST117");
     expectRestError(client.post("/rest/v1/other_table", Json::object()), 404, "PGRST205");
 }

@@ -26,6 +26,11 @@ protected:
         return client.ingest(account.deviceToken, captureBody(content), key);
     }
 
+    Reply suggest() {
+        return client.postWithBearer("/functions/v1/capture-suggest", account.deviceToken,
+                                     Json::object());
+    }
+
     std::size_t entryCount() { return client.entries(account.session.userID).size(); }
 };
 
@@ -61,10 +66,7 @@ TEST_F(FaultsTest, FaultsMatchTheirMethodAndPathPattern) {
                                   Json{{"p_keys", {"stash"}}})
                   .status,
               200);
-    EXPECT_EQ(
-        client.postWithBearer("/functions/v1/capture-suggest", account.deviceToken, Json::object())
-            .status,
-        500);
+    EXPECT_EQ(suggest().status, 500);
     EXPECT_EQ(client.send("GET", "/__dev/faults").json().size(), 1u);
     EXPECT_EQ(client.send("DELETE", "/__dev/faults").status, 204);
     EXPECT_EQ(client.send("GET", "/__dev/faults").json(), Json::array());
@@ -118,9 +120,7 @@ TEST_F(FaultsTest, ASeededProbabilityFailsARepeatableShareOfCalls) {
                              {"status", 503}});
         std::string pattern;
         for (int call = 0; call < 60; ++call) {
-            const Reply reply = client.postWithBearer("/functions/v1/capture-suggest",
-                                                      account.deviceToken, Json::object());
-            pattern += reply.status == 503 ? 'x' : '.';
+            pattern += suggest().status == 503 ? 'x' : '.';
         }
         return pattern;
     };

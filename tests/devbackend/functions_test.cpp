@@ -1,6 +1,6 @@
 // Suggestions, the apps-enabled procedure, media storage and transcription.
 
-#include "support/backend_client.hpp"
+#include "devbackend/shorthands.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,17 +24,22 @@ protected:
                                      body);
     }
 
+    // A storage call on the path under /storage/v1/object/, with the token as bearer.
+    Reply storage(const std::string& method, const std::string& path, const std::string& token,
+                  const std::string& bytes = {}, httplib::Headers headers = {}) {
+        headers.merge(bearer(token));
+        return client.send(method, "/storage/v1/object/" + path, bytes, std::move(headers));
+    }
+
     Reply upload(const std::string& path, const std::string& bytes, const std::string& type,
                  httplib::Headers headers = {}, const std::string& method = "POST") {
-        headers.emplace("Authorization", "Bearer " + account.session.accessToken);
         headers.emplace("Content-Type", type);
-        return client.send(method, "/storage/v1/object/capture-media/" + path, bytes,
-                           std::move(headers));
+        return storage(method, "capture-media/" + path, account.session.accessToken, bytes,
+                       std::move(headers));
     }
 
     Reply fetch(const std::string& path, const std::string& token) {
-        return client.send("GET", "/storage/v1/object/capture-media/" + path, {},
-                           {{"Authorization", "Bearer " + token}});
+        return storage("GET", "capture-media/" + path, token);
     }
 
     std::string folder() const { return account.session.userID + "/voice/"; }
@@ -82,17 +87,12 @@ TEST_F(FunctionsTest, SuggestionsFollowTagsKeywordsLinksAndKnownPeople) {
 }
 
 TEST_F(FunctionsTest, SuggestRefusesStrangersAndMalformedBodies) {
-    EXPECT_EQ(client
-                  .postWithBearer("/functions/v1/capture-suggest",
-                                  DevBackendProcess::anonymousKey(), Json::object())
-                  .status,
-              401);
+    const auto status = [&](const std::string& token) {
+        return client.postWithBearer("/functions/v1/capture-suggest", token, Json::object()).status;
+    };
+    EXPECT_EQ(status(DevBackendProcess::anonymousKey()), 401);
     // Signed-in users may ask as well as devices.
-    EXPECT_EQ(client
-                  .postWithBearer("/functions/v1/capture-suggest", account.session.accessToken,
-                                  Json::object())
-                  .status,
-              200);
+    EXPECT_EQ(status(account.session.accessToken), 200);
     EXPECT_EQ(suggest(Json{{"content", 1}}).status, 400);
     EXPECT_EQ(suggest(Json{{"tags", "docket"}}).status, 400);
     EXPECT_EQ(suggest(Json::array()).status, 400);
@@ -130,21 +130,12 @@ TEST_F(FunctionsTest, MediaIsStoredPerUserFolder) {
     EXPECT_EQ(upload(other.session.userID + "/voice/x.m4a", "x", "audio/m4a").status, 403);
     EXPECT_EQ(upload("../" + folder() + "x.m4a", "x", "audio/m4a").status, 400);
     EXPECT_EQ(upload(folder() + "a//b.m4a", "x", "audio/m4a").status, 400);
-    EXPECT_EQ(client
-                  .send("POST", "/storage/v1/object/other-bucket/" + folder() + "x", "x",
-                        {{"Authorization", "Bearer " + account.session.accessToken}})
-                  .status,
-              404);
-    EXPECT_EQ(client
-                  .send("POST", "/storage/v1/object/capture-media/" + folder() + "x", "x",
-                        {{"Authorization", "Bearer " + account.deviceToken}})
-                  .status,
+    const std::string& userToken = account.session.accessToken;
+    EXPECT_EQ(storage("POST", "other-bucket/" + folder() + "x", userToken, "x").status, 404);
+    EXPECT_EQ(storage("POST", "capture-media/" + folder() + "x", account.deviceToken, "x").status,
               401);
 
-    EXPECT_EQ(client
-                  .send("DELETE", "/storage/v1/object/capture-media/" + folder() + "rec%201.m4a",
-                        {}, {{"Authorization", "Bearer " + account.session.accessToken}})
-                  .status,
+    EXPECT_EQ(storage("DELETE", "capture-media/" + folder() + "rec%201.m4a", userToken).status,
               200);
     EXPECT_EQ(fetch(folder() + "rec%201.m4a", account.session.accessToken).status, 404);
 }

@@ -1,17 +1,32 @@
 // The ingest function: device-token check, idempotency, validation and the filing rules.
 
-#include "support/backend_client.hpp"
+#include "devbackend/shorthands.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <thread>
 
 namespace tarvo::test {
 namespace {
 
 using capturekit::Json;
 
+constexpr const char* ingestPath = "/functions/v1/capture-ingest";
 constexpr const char* tinyJpeg = "data:image/jpeg;base64,/9j/4AAQSkZJRg==";
+
+// The reply's disposition as "status destination [category] [route state/destination]", with
+// "?" for what is missing (as in a refusal).
+std::string filing(const Reply& reply) {
+    const Json body = reply.json();
+    std::string summary = body.value("status", "?") + " " + body.value("destination", "?");
+    if (body.contains("category")) {
+        summary += " " + body["category"].get<std::string>();
+    }
+    if (body.contains("route")) {
+        summary +=
+            " " + body["route"].value("state", "?") + "/" + body["route"].value("destination", "?");
+    }
+    return summary;
+}
 
 class IngestTest : public testing::Test {
 protected:
@@ -25,26 +40,15 @@ protected:
 
     Json entries() { return client.entries(account.session.userID); }
 
+    std::string file(const std::string& content, const Json& members = Json::object()) {
+        return filing(ingest(captureBody(content, members)));
+    }
+
     void setApps(const Json& apps) {
         client.send("PUT", "/__dev/users/" + account.session.userID + "/apps",
                     capturekit::json::dump(apps));
     }
 };
-
-// The reply's disposition as "status destination [category] [route state]".
-std::string filing(const Reply& reply) {
-    const Json body = reply.json();
-    std::string summary = std::to_string(reply.status) + " " + body.value("status", "?") + " " +
-                          body.value("destination", "?");
-    if (body.contains("category")) {
-        summary += " " + body["category"].get<std::string>();
-    }
-    if (body.contains("route")) {
-        summary += " route:" + body["route"].value("state", "?") + "/" +
-                   body["route"].value("destination", "?");
-    }
-    return summary;
-}
 
 TEST_F(IngestTest, ARepeatedKeyFilesOnceAndRepeatsTheFirstReply) {
     const Reply first = ingest(captureBody("first words"), "key-1");
@@ -77,53 +81,44 @@ TEST_F(IngestTest, KeysBelongToTheirUser) {
 }
 
 TEST_F(IngestTest, ConcurrentRepeatsOfOneKeyFileOnce) {
-    std::vector<std::string> ids(8);
-    std::vector<std::thread> threads;
-    for (auto& id : ids) {
-        threads.emplace_back([&] {
-            BackendClient own(backend);
-            id = own.ingest(account.deviceToken, captureBody("raced"), "race-key")
-                     .json()
-                     .value("id", "");
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const auto& id : ids) {
-        EXPECT_EQ(id, ids.front());
-    }
+    const auto ids = inParallel(backend, 8, [&](BackendClient& own) {
+        return own.ingest(account.deviceToken, captureBody("raced"), "race-key")
+            .json()
+            .value("id", "");
+    });
+    EXPECT_THAT(ids, testing::Each(ids.front()));
     EXPECT_EQ(entries().size(), 1u);
 }
 
 TEST_F(IngestTest, RefusedCapturesFileNothingAndTheirKeysStayUsable) {
-    const auto refusal = [&](const Json& body) {
-        const Reply reply = ingest(body, "retry-key");
-        return std::to_string(reply.status) + " " + reply.json().value("code", "");
-    };
     const Json recipe = {{"title", "Soup"},
                          {"ingredients", Json::array({Json{{"qty", 1}}})},
                          {"steps", Json::array()}};
-    EXPECT_EQ(refusal(Json::array()), "400 invalid_body");
-    EXPECT_EQ(refusal(Json{{"content", "no tags"}}), "400 invalid_body");
-    EXPECT_EQ(refusal(Json{{"tags", Json::array()}}), "400 invalid_body");
-    EXPECT_EQ(refusal(captureBody("x", {{"title", 3}})), "400 invalid_body");
-    EXPECT_EQ(refusal(captureBody("x", {{"recipe", recipe}})), "400 invalid_body");
-    EXPECT_EQ(refusal(captureBody("x", {{"url", nullptr}})), "400 invalid_body");
-    EXPECT_EQ(refusal(captureBody("x", {{"destination", "diary"}})), "422 unknown_destination");
-    EXPECT_EQ(refusal(captureBody("x", {{"destination", "cabinet"}, {"category", "stamps"}})),
-              "422 unknown_category");
-    EXPECT_EQ(refusal(captureBody("x", {{"destination", "docket"}, {"category", "books"}})),
-              "422 category_without_cabinet");
-    EXPECT_EQ(refusal(captureBody("x", {{"screenshot", "https://example.test/cat.png"}})),
-              "422 invalid_image");
-    EXPECT_EQ(refusal(captureBody("x", {{"make_task", true}, {"task_due", "next tuesday"}})),
-              "422 invalid_date");
-    EXPECT_EQ(refusal(captureBody(" \n ")), "422 empty_capture");
-    const Reply notJson =
-        client.send("POST", "/functions/v1/capture-ingest",
-                    "{\"content\":", {{"Authorization", "Bearer " + account.deviceToken}});
-    EXPECT_EQ(notJson.status, 400);
+    const struct {
+        Json body;
+        const char* refusal; // status and code
+    } refused[] = {
+        {Json::array(), "400 invalid_body"},
+        {Json{{"content", "no tags"}}, "400 invalid_body"},
+        {Json{{"tags", Json::array()}}, "400 invalid_body"},
+        {captureBody("x", {{"title", 3}}), "400 invalid_body"},
+        {captureBody("x", {{"recipe", recipe}}), "400 invalid_body"},
+        {captureBody("x", {{"url", nullptr}}), "400 invalid_body"},
+        {captureBody("x", {{"destination", "diary"}}), "422 unknown_destination"},
+        {captureBody("x", {{"destination", "cabinet"}, {"category", "stamps"}}),
+         "422 unknown_category"},
+        {captureBody("x", {{"destination", "docket"}, {"category", "books"}}),
+         "422 category_without_cabinet"},
+        {captureBody("x", {{"screenshot", "https://example.test/cat.png"}}), "422 invalid_image"},
+        {captureBody("x", {{"make_task", true}, {"task_due", "next tuesday"}}), "422 invalid_date"},
+        {captureBody(" \n "), "422 empty_capture"},
+    };
+    for (const auto& [body, refusal] : refused) {
+        const Reply reply = ingest(body, "retry-key");
+        EXPECT_EQ(std::to_string(reply.status) + " " + reply.json().value("code", ""), refusal);
+    }
+    const std::string notJson = "{\"content\":";
+    EXPECT_EQ(client.send("POST", ingestPath, notJson, bearer(account.deviceToken)).status, 400);
     EXPECT_TRUE(entries().empty());
 
     EXPECT_EQ(ingest(captureBody("now fine"), "retry-key").status, 200);
@@ -131,7 +126,7 @@ TEST_F(IngestTest, RefusedCapturesFileNothingAndTheirKeysStayUsable) {
 }
 
 TEST_F(IngestTest, OnlyRegisteredDeviceTokensMayIngest) {
-    EXPECT_EQ(client.post("/functions/v1/capture-ingest", captureBody("x")).status, 401);
+    EXPECT_EQ(client.post(ingestPath, captureBody("x")).status, 401);
     EXPECT_EQ(client.ingest(BackendClient::newDeviceToken(), captureBody("x")).status, 401);
     EXPECT_EQ(client.ingest(account.session.accessToken, captureBody("x")).status, 401);
     EXPECT_EQ(client.ingest(DevBackendProcess::anonymousKey(), captureBody("x")).status, 401);
@@ -142,23 +137,19 @@ TEST_F(IngestTest, OnlyRegisteredDeviceTokensMayIngest) {
 }
 
 TEST_F(IngestTest, AddressedCapturesAreFiledWhereTheyCanGo) {
-    EXPECT_EQ(filing(ingest(captureBody("Pay the rent", {{"destination", "docket"}}))),
-              "200 filed docket route:written/docket");
-    EXPECT_EQ(filing(ingest(
-                  captureBody("Piranesi", {{"destination", "cabinet"}, {"category", "books"}}))),
-              "200 filed cabinet books route:written/cabinet");
+    EXPECT_EQ(file("Pay the rent", {{"destination", "docket"}}), "filed docket written/docket");
+    EXPECT_EQ(file("Piranesi", {{"destination", "cabinet"}, {"category", "books"}}),
+              "filed cabinet books written/cabinet");
     const Reply notLive = ingest(captureBody("a pulse thought", {{"destination", "pulse"}}));
-    EXPECT_EQ(filing(notLive), "200 filed stash route:not_live/pulse");
+    EXPECT_EQ(filing(notLive), "filed stash not_live/pulse");
     EXPECT_EQ(notLive.json()["route"]["code"], "not_live");
 
-    const Json bareHearth = captureBody("something for the house", {{"destination", "hearth"}});
-    EXPECT_EQ(filing(ingest(bareHearth)), "200 filed stash route:failed/hearth");
-    Json vendor = bareHearth;
-    vendor["hearth_kind"] = "vendor";
-    EXPECT_EQ(filing(ingest(vendor)), "200 filed hearth vendor route:written/hearth");
-    Json groceries = bareHearth;
-    groceries["grocery_items"] = Json::array({Json{{"name", "milk"}}});
-    EXPECT_EQ(filing(ingest(groceries)), "200 filed hearth groceries route:written/hearth");
+    const std::string house = "something for the house";
+    EXPECT_EQ(file(house, {{"destination", "hearth"}}), "filed stash failed/hearth");
+    EXPECT_EQ(file(house, {{"destination", "hearth"}, {"hearth_kind", "vendor"}}),
+              "filed hearth vendor written/hearth");
+    EXPECT_EQ(file(house, {{"destination", "hearth"}, {"grocery_items", {{{"name", "milk"}}}}}),
+              "filed hearth groceries written/hearth");
 
     const Json filed = entries();
     ASSERT_EQ(filed.size(), 6u);
@@ -168,18 +159,13 @@ TEST_F(IngestTest, AddressedCapturesAreFiledWhereTheyCanGo) {
 }
 
 TEST_F(IngestTest, CapturesWithoutADestinationAreClassifiedUnlessAIIsRefused) {
-    EXPECT_EQ(filing(ingest(captureBody("remind me to call the dentist tomorrow"))),
-              "200 filed docket route:written/docket");
-    EXPECT_EQ(filing(ingest(captureBody("Preheat the oven, then 2 tbsp butter"))),
-              "200 filed hearth recipe route:written/hearth");
-    EXPECT_EQ(filing(ingest(captureBody("a thought about nothing in particular"))),
-              "200 filed stash route:written/stash");
-    EXPECT_EQ(filing(ingest(
-                  captureBody("remind me to call the dentist tomorrow", {{"ai_opt_out", true}}))),
-              "200 filed stash route:written/stash");
+    EXPECT_EQ(file("remind me to call the dentist tomorrow"), "filed docket written/docket");
+    EXPECT_EQ(file("Preheat the oven, then 2 tbsp butter"), "filed hearth recipe written/hearth");
+    EXPECT_EQ(file("a thought about nothing in particular"), "filed stash written/stash");
+    EXPECT_EQ(file("remind me to call the dentist tomorrow", {{"ai_opt_out", true}}),
+              "filed stash written/stash");
     // A screenshot alone is enough to file.
-    EXPECT_EQ(filing(ingest(captureBody("", {{"screenshot", tinyJpeg}}))),
-              "200 filed stash route:written/stash");
+    EXPECT_EQ(file("", {{"screenshot", tinyJpeg}}), "filed stash written/stash");
 }
 
 TEST_F(IngestTest, AvatarsForUnknownPeopleAreParkedForReview) {
@@ -189,13 +175,13 @@ TEST_F(IngestTest, AvatarsForUnknownPeopleAreParkedForReview) {
                                                 {"rapport_avatar", true},
                                                 {"screenshot", tinyJpeg},
                                                 {"person_name", "Grace Hopper"}});
-    EXPECT_EQ(filing(ingest(avatar)), "200 parked_for_review rapport avatar");
+    EXPECT_EQ(filing(ingest(avatar)), "parked_for_review rapport avatar");
 
     avatar["person_name"] = " ada lovelace ";
-    EXPECT_EQ(filing(ingest(avatar)), "200 filed rapport avatar route:written/rapport");
+    EXPECT_EQ(filing(ingest(avatar)), "filed rapport avatar written/rapport");
     avatar.erase("person_name");
     avatar["person_id"] = "p-ada";
-    EXPECT_EQ(filing(ingest(avatar)), "200 filed rapport avatar route:written/rapport");
+    EXPECT_EQ(filing(ingest(avatar)), "filed rapport avatar written/rapport");
 
     Json withoutImage = avatar;
     withoutImage.erase("screenshot");
@@ -209,18 +195,16 @@ TEST_F(IngestTest, SwitchedOffAppsSendCapturesToStash) {
     setApps(Json{{"docket", false}, {"diary", false}, {"stash", false}});
     const Json task = captureBody("Pay the rent", {{"destination", "docket"}});
     const Reply reply = ingest(task);
-    EXPECT_EQ(filing(reply), "200 filed stash route:disabled/docket");
+    EXPECT_EQ(filing(reply), "filed stash disabled/docket");
     EXPECT_EQ(reply.json()["route"]["code"], "app_disabled");
 
-    EXPECT_EQ(filing(ingest(captureBody("A quiet evening", {{"destination", "bloom"}}))),
-              "200 filed stash route:disabled/bloom");
+    EXPECT_EQ(file("A quiet evening", {{"destination", "bloom"}}), "filed stash disabled/bloom");
     // Classified captures meet the same rule; stash itself is the floor and always takes them.
-    EXPECT_EQ(filing(ingest(captureBody("remind me to pay the rent"))),
-              "200 filed stash route:disabled/docket");
-    EXPECT_EQ(filing(ingest(captureBody("plain"))), "200 filed stash route:written/stash");
+    EXPECT_EQ(file("remind me to pay the rent"), "filed stash disabled/docket");
+    EXPECT_EQ(file("plain"), "filed stash written/stash");
 
     setApps(Json{{"docket", true}});
-    EXPECT_EQ(filing(ingest(task)), "200 filed docket route:written/docket");
+    EXPECT_EQ(filing(ingest(task)), "filed docket written/docket");
 }
 
 TEST(IngestLimitTest, BodiesOverTheLimitAreRefusedWith413) {

@@ -74,35 +74,17 @@ TEST(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
     const Account account = client.newAccount();
     std::mt19937 random(20240601);
 
+    // clang-format off
     const std::vector<std::string> bodies = {
-        "",
-        "{",
-        "[[]]",
-        "null",
-        "\"text\"",
-        "1e999",
-        "{\"content\": \"\xff\xfe\", \"tags\": []}",
-        "{\"content\": 5, \"tags\": {}}",
-        "{\"content\": \"x\", \"tags\": [1, null]}",
-        "{\"email\": [], \"password\": {}}",
-        "{\"refresh_token\": 12}",
-        "{\"p_keys\": {\"a\": 1}}",
-        "{\"user_id\": null, \"token_hash\": false}",
-        std::string(200000, '[') + std::string(200000, ']'),
-        "{\"a\":" + std::string(50000, '{'),
-    };
+        "", "{", "[[]]", "null", R"("text")", "1e999", "{\"content\": \"\xff\xfe\", \"tags\": []}",
+        R"({"content": 5, "tags": {}})", R"({"content": "x", "tags": [1, null]})",
+        R"({"email": [], "password": {}})", R"({"refresh_token": 12})", R"({"p_keys": {"a": 1}})",
+        R"({"user_id": null, "token_hash": false})",
+        std::string(200000, '[') + std::string(200000, ']'), "{\"a\":" + std::string(50000, '{')};
     const std::vector<std::string> bearers = {
-        "",
-        "Bearer",
-        "Bearer ",
-        "Bearer a.b",
-        "Bearer a.b.c",
-        "Basic x",
-        "Bearer \x01x",
-        "Bearer ....",
-        "Bearer vlt_guess",
-        account.session.accessToken + "x",
-    };
+        "", "Bearer", "Bearer ", "Bearer a.b", "Bearer a.b.c", "Basic x", "Bearer \x01x",
+        "Bearer ....", "Bearer vlt_guess", account.session.accessToken + "x"};
+    // clang-format on
     int requests = 0;
     for (const char* path : contractPaths) {
         for (const std::string& body : bodies) {
@@ -118,19 +100,16 @@ TEST(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
     }
 
     const std::string key = DevBackendProcess::anonymousKey();
+    // clang-format off
     const std::vector<std::string> raws = {
-        "GARBAGE\r\n\r\n",
-        "GET\r\n\r\n",
-        "FROB / HTTP/1.1\r\nHost: x\r\n\r\n",
-        "GET / HTTP/9.9\r\nHost: x\r\n\r\n",
+        "GARBAGE\r\n\r\n", "GET\r\n\r\n", "FROB / HTTP/1.1\r\nHost: x\r\n\r\n",
+        "GET / HTTP/9.9\r\nHost: x\r\n\r\n", "GET / HTTP/1.1\r\nNo colon here\r\n\r\n",
         "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n",
         "GET / HTTP/1.1\r\nX-Big: " + std::string(20000, 'b') + "\r\n\r\n",
-        "GET / HTTP/1.1\r\nNo colon here\r\n\r\n",
         "POST /functions/v1/capture-ingest HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
         "POST /auth/v1/token HTTP/1.1\r\nContent-Length: abc\r\n\r\n",
-        "GET /%zz%00 HTTP/1.1\r\nHost: x\r\n\r\n",
-        std::string("GET /\0\xff HTTP/1.1\r\n\r\n", 21),
-    };
+        "GET /%zz%00 HTTP/1.1\r\nHost: x\r\n\r\n", std::string("GET /\0\xff HTTP/1.1\r\n\r\n", 21)};
+    // clang-format on
     for (int round = 0; round < 12; ++round) {
         for (const std::string& raw : raws) {
             const Reply reply = parseRaw(client.raw(raw));
@@ -186,20 +165,20 @@ TEST(RobustnessTest, DevelopmentEndpointsRefuseWebPagesAndRebindingNames) {
     }
 
     // A page can post text/plain without asking first; only JSON bodies are taken.
-    const std::string user = R"({"email": "page@example.test", "password": "secret1"})";
+    const auto addUser = [&](const std::string& type) {
+        return client.send("POST", "/__dev/users",
+                           R"({"email": "page@example.test", "password": "secret1"})",
+                           {{"Content-Type", type}});
+    };
     for (const char* type :
          {"text/plain", "application/x-www-form-urlencoded", "application/jsonx"}) {
-        const Reply refused = client.send("POST", "/__dev/users", user, {{"Content-Type", type}});
+        const Reply refused = addUser(type);
         EXPECT_EQ(refused.status, 415) << type;
         EXPECT_TRUE(refused.json()["error"].is_string()) << type;
     }
     EXPECT_EQ(client.send("DELETE", "/__dev/faults", {}, {{"Content-Type", "text/plain"}}).status,
               204);
-    EXPECT_EQ(client
-                  .send("POST", "/__dev/users", user,
-                        {{"Content-Type", "Application/JSON; charset=utf-8"}})
-                  .status,
-              201);
+    EXPECT_EQ(addUser("Application/JSON; charset=utf-8").status, 201);
 }
 
 std::optional<std::string> nonLoopbackAddress() {
@@ -240,11 +219,8 @@ TEST(RobustnessTest, DevelopmentEndpointsAnswerOnlyLoopbackCallers) {
     EXPECT_EQ(contract->status, 401) << "the backend contract is served to everyone";
     // Its base URL names 0.0.0.0; a loopback caller names the server as a loopback host.
     BackendClient local(backend);
-    EXPECT_EQ(local
-                  .send("GET", "/__dev/health", {},
-                        {{"Host", "127.0.0.1:" + std::to_string(backend.port())}})
-                  .status,
-              200);
+    const std::string loopbackHost = "127.0.0.1:" + std::to_string(backend.port());
+    EXPECT_EQ(local.send("GET", "/__dev/health", {}, {{"Host", loopbackHost}}).status, 200);
 }
 
 } // namespace

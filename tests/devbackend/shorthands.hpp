@@ -1,0 +1,38 @@
+#pragma once
+
+// Calls the dev backend's tests make over and over, on top of the shared client.
+
+#include "support/backend_client.hpp"
+
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace tarvo::test {
+
+inline httplib::Headers bearer(const std::string& token) {
+    return {{"Authorization", "Bearer " + token}};
+}
+
+// The user behind an access token, as the auth service sees it.
+inline Reply currentUser(BackendClient& client, const std::string& accessToken) {
+    return client.send("GET", "/auth/v1/user", {}, bearer(accessToken));
+}
+
+// Runs `call` on `count` threads at once, each with its own client, and gives what each returned.
+inline std::vector<std::string> inParallel(const DevBackendProcess& backend, int count,
+                                           const std::function<std::string(BackendClient&)>& call) {
+    std::vector<std::string> results(static_cast<std::size_t>(count));
+    {
+        std::vector<std::jthread> threads;
+        for (auto& result : results) {
+            threads.emplace_back([&] {
+                BackendClient own(backend);
+                result = call(own);
+            });
+        }
+    }
+    return results;
+}
+
+} // namespace tarvo::test
