@@ -1,11 +1,17 @@
-// A separate process for the store tests that need one:
+// The second process of the store and account tests:
 //   store_helper append BASE DOMAIN KEY PREFIX COUNT
 //       appends PREFIX0 … PREFIX<COUNT-1> to the string list KEY, one update each; exit 0 when
 //       every update was written
 //   store_helper secret-read LIMIT_MS
 //       reads an item from the Secret Service with that time limit and prints "present",
 //       "absent" or the error kind ("unavailable", "timedOut", "failed")
+//   store_helper valid-token SECRETS_FILE LOCK_FILE API_BASE ANON_KEY
+//       prints the access token another program of the suite, sharing the stored session, hands
+//       out, or "none"
 
+#include <capturekit/account/capture_config.hpp>
+#include <capturekit/account/supabase_auth.hpp>
+#include <capturekit/platform/file_secret_store.hpp>
 #include <capturekit/platform/preferences.hpp>
 #include <capturekit/platform/secret_service_store.hpp>
 
@@ -59,6 +65,16 @@ int secretRead(long limitMilliseconds) {
     std::_Exit(0);
 }
 
+int validToken(char** argv) {
+    FileSecretStore secrets(argv[2]);
+    CaptureEndpoints endpoints{CaptureConfig::environment(), argv[4]};
+    endpoints.environment.supabaseAnonKey = argv[5];
+    SupabaseAuth auth({nullptr, nullptr, &secrets, endpoints, std::filesystem::path(argv[3])});
+    const auto token = auth.validAccessToken();
+    std::printf("%s\n", token ? token->c_str() : "none");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -69,7 +85,11 @@ int main(int argc, char** argv) {
     if (command == "secret-read" && argc == 3) {
         return secretRead(std::atol(argv[2]));
     }
+    if (command == "valid-token" && argc == 6) {
+        return validToken(argv);
+    }
     std::fprintf(stderr, "usage: store_helper append BASE DOMAIN KEY PREFIX COUNT\n"
-                         "       store_helper secret-read LIMIT_MS\n");
+                         "       store_helper secret-read LIMIT_MS\n"
+                         "       store_helper valid-token SECRETS LOCK API_BASE ANON_KEY\n");
     return 2;
 }
