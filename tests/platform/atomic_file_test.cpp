@@ -13,9 +13,8 @@ using tarvo::test::TemporaryFolder;
 
 namespace {
 
-std::size_t entryCount(const std::filesystem::path& folder) {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
-                                                  std::filesystem::directory_iterator()));
+std::ptrdiff_t entryCount(const std::filesystem::path& folder) {
+    return std::ranges::distance(std::filesystem::directory_iterator(folder));
 }
 
 } // namespace
@@ -31,7 +30,7 @@ TEST(AtomicFile, WritesAndReplacesWithTheGivenModeAndNoLeftovers) {
     EXPECT_EQ(atomic_file::read(file), binary);
     ASSERT_TRUE(atomic_file::write(file, ""));
     EXPECT_EQ(atomic_file::read(file), "");
-    EXPECT_EQ(entryCount(folder.path()), 1u);
+    EXPECT_EQ(entryCount(folder.path()), 1);
 }
 
 TEST(AtomicFile, AFailedReplacementKeepsTheOldFileAndCleansUp) {
@@ -41,7 +40,7 @@ TEST(AtomicFile, AFailedReplacementKeepsTheOldFileAndCleansUp) {
     const auto failed = atomic_file::write(folder / "target", "new");
     ASSERT_FALSE(failed);
     EXPECT_TRUE(std::filesystem::is_directory(folder / "target" / "inside"));
-    EXPECT_EQ(entryCount(folder.path()), 1u);
+    EXPECT_EQ(entryCount(folder.path()), 1);
 
     const auto missingFolder = atomic_file::write(folder / "absent" / "file", "x");
     ASSERT_FALSE(missingFolder);

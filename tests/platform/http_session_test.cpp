@@ -28,17 +28,15 @@ public:
         server.Get("/huge", [](const httplib::Request& req, httplib::Response& res) {
             const std::size_t size = HttpSession::maxReplyBytes + 1024 * 1024;
             if (!req.has_param("chunked")) {
-                res.set_content(std::string(size, 'x'), "text/plain");
-                return;
+                return res.set_content(std::string(size, 'x'), "text/plain");
             }
-            res.set_chunked_content_provider(
-                "text/plain", [size](std::size_t offset, httplib::DataSink& sink) {
-                    const std::string chunk(64 * 1024, 'x');
-                    if (offset >= size || !sink.write(chunk.data(), chunk.size())) {
-                        sink.done();
-                    }
-                    return true;
-                });
+            res.set_chunked_content_provider("text/plain", [size](std::size_t offset, auto& sink) {
+                const std::string chunk(64 * 1024, 'x');
+                if (offset >= size || !sink.write(chunk.data(), chunk.size())) {
+                    sink.done();
+                }
+                return true;
+            });
         });
         server.Get("/slow", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
@@ -58,28 +56,23 @@ public:
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port) + path;
     }
-    std::size_t requestCount() {
+    // The client port of each request the server answered, in order.
+    std::vector<int> requestPorts() {
         std::lock_guard lock(mutex);
-        return count;
+        return ports;
     }
-    int boundPort() const { return port; }
-    std::set<int> ports() {
-        std::lock_guard lock(mutex);
-        return remotePorts;
-    }
+
+    int port = 0;
 
 private:
     void record(const httplib::Request& req) {
         std::lock_guard lock(mutex);
-        ++count;
-        remotePorts.insert(req.remote_port);
+        ports.push_back(req.remote_port);
     }
     httplib::Server server;
     std::thread thread;
-    int port = 0;
     std::mutex mutex;
-    std::size_t count = 0;
-    std::set<int> remotePorts;
+    std::vector<int> ports;
 };
 
 HttpRequest post(const std::string& url, std::string body) {
@@ -88,6 +81,16 @@ HttpRequest post(const std::string& url, std::string body) {
                        {{"Content-Type", "application/json"}, {"Authorization", "Bearer t"}},
                        std::move(body),
                        5s};
+}
+
+// Performs a request that must fail with `kind` and a description that mentions `detail`.
+void expectFailure(const HttpRequest& request, HttpError::Kind kind, std::string_view detail = "",
+                   std::stop_token stop = {}) {
+    const auto reply = HttpSession().perform(request, stop);
+    ASSERT_FALSE(reply) << request.url;
+    EXPECT_EQ(reply.error().kind, kind) << request.url;
+    EXPECT_NE(reply.error().description.find(detail), std::string::npos)
+        << reply.error().description;
 }
 
 } // namespace
@@ -104,75 +107,48 @@ TEST(HttpSession, PostsAndReadsStatusBodyAndHeadersOverOneReusedConnection) {
         ASSERT_NE(reply->header("x-REPLY"), nullptr);
         EXPECT_EQ(*reply->header("X-Reply"), "yes");
     }
-    EXPECT_EQ(server.ports().size(), 1u) << "each request opened a new connection";
+    const auto ports = server.requestPorts();
+    EXPECT_EQ(std::set<int>(ports.begin(), ports.end()).size(), 1u) << "a connection per request";
 }
 
 TEST(HttpSession, RefusesHeaderValuesThatWouldSplitTheHeaderAndSendsNothing) {
     LoopbackServer server;
-    HttpSession session;
     for (const std::string& bad :
          std::vector<std::string>{"a\r\nX-Injected: 1", "a\nb", std::string("a\0b", 3)}) {
         HttpRequest request = post(server.url("/echo"), "{}");
         request.headers.emplace_back("Idempotency-Key", bad);
-        const auto reply = session.perform(request);
-        ASSERT_FALSE(reply);
-        EXPECT_EQ(reply.error().kind, HttpError::Kind::invalidRequest);
+        expectFailure(request, HttpError::Kind::invalidRequest);
     }
-    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_TRUE(server.requestPorts().empty());
 }
 
 TEST(HttpSession, TransportFailuresCarryTheTransportsOwnDetail) {
-    int closedPort = 0;
+    using enum HttpError::Kind;
+    std::string closedPort;
     {
         LoopbackServer gone; // bind a port, then release it so nothing listens there
-        closedPort = gone.boundPort();
+        closedPort = std::to_string(gone.port);
     }
-    HttpSession session;
-    const auto refused =
-        session.perform(post("http://127.0.0.1:" + std::to_string(closedPort) + "/x", "{}"));
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().kind, HttpError::Kind::transport);
-    EXPECT_NE(refused.error().description.find(std::to_string(closedPort)), std::string::npos)
-        << refused.error().description;
-
+    expectFailure(post("http://127.0.0.1:" + closedPort + "/x", "{}"), transport, closedPort);
     LoopbackServer server;
-    HttpRequest slow{"GET", server.url("/slow"), {}, {}, 200ms};
-    const auto timedOut = session.perform(slow);
-    ASSERT_FALSE(timedOut);
-    EXPECT_EQ(timedOut.error().kind, HttpError::Kind::transport);
-    EXPECT_NE(timedOut.error().description.find("timed out"), std::string::npos)
-        << timedOut.error().description;
-
+    expectFailure({"GET", server.url("/slow"), {}, {}, 200ms}, transport, "timed out");
     for (const char* huge : {"/huge", "/huge?chunked=1"}) {
-        const auto tooLarge = session.perform(HttpRequest{"GET", server.url(huge), {}, {}, 5s});
-        ASSERT_FALSE(tooLarge) << huge;
-        EXPECT_EQ(tooLarge.error().kind, HttpError::Kind::transport);
-        EXPECT_TRUE(tooLarge.error().description.starts_with("Reply too large"))
-            << tooLarge.error().description;
+        expectFailure({"GET", server.url(huge), {}, {}, 5s}, transport, "Reply too large");
     }
-
-    const auto malformed =
-        session.perform(HttpRequest{"GET", "ftp://example.invalid/x", {}, {}, 1s});
-    ASSERT_FALSE(malformed);
-    EXPECT_EQ(malformed.error().kind, HttpError::Kind::invalidRequest);
+    expectFailure({"GET", "ftp://example.invalid/x", {}, {}, 1s}, invalidRequest);
 }
 
 TEST(HttpSession, AStopTokenEndsARequestInFlightAndPreventsNewOnes) {
     LoopbackServer server;
-    HttpSession session;
     std::stop_source source;
     std::jthread stopper([&] {
         std::this_thread::sleep_for(100ms);
         source.request_stop();
     });
-    const auto reply =
-        session.perform(HttpRequest{"GET", server.url("/slow"), {}, {}, 10s}, source.get_token());
-    ASSERT_FALSE(reply);
-    EXPECT_EQ(reply.error().kind, HttpError::Kind::cancelled);
-
-    const std::size_t before = server.requestCount();
-    const auto again = session.perform(post(server.url("/echo"), "{}"), source.get_token());
-    ASSERT_FALSE(again);
-    EXPECT_EQ(again.error().kind, HttpError::Kind::cancelled);
-    EXPECT_EQ(server.requestCount(), before);
+    const HttpRequest slow{"GET", server.url("/slow"), {}, {}, 10s};
+    expectFailure(slow, HttpError::Kind::cancelled, "", source.get_token());
+    const std::size_t before = server.requestPorts().size();
+    expectFailure(post(server.url("/echo"), "{}"), HttpError::Kind::cancelled, "",
+                  source.get_token());
+    EXPECT_EQ(server.requestPorts().size(), before);
 }

@@ -6,41 +6,57 @@
 
 using namespace capturekit;
 
-TEST(NotificationCenter, ObserversOfANameRunInOrderAndOnlyForThatName) {
+TEST(NotificationCenter, ObserversOfANameRunInOrderOnThePostingThreadAndOnlyForThatName) {
     NotificationCenter center;
     std::vector<std::string> calls;
+    std::thread::id observedOn;
     auto first = center.addObserver("AIConsent.didChange", [&](std::string_view name) {
         calls.push_back("1 " + std::string(name));
+        observedOn = std::this_thread::get_id();
     });
     auto second =
         center.addObserver("AIConsent.didChange", [&](std::string_view) { calls.push_back("2"); });
     auto other = center.addObserver("AIConsent.needsDecision",
                                     [&](std::string_view) { calls.push_back("other"); });
 
-    center.post("AIConsent.didChange");
-    center.post("nobody listens");
+    std::thread::id poster;
+    std::thread([&] {
+        poster = std::this_thread::get_id();
+        center.post("AIConsent.didChange");
+        center.post("nobody listens");
+    }).join();
     EXPECT_EQ(calls, (std::vector<std::string>{"1 AIConsent.didChange", "2"}));
+    EXPECT_EQ(observedOn, poster);
 }
 
-TEST(NotificationCenter, CancellingOrDroppingTheObservationStopsDelivery) {
-    NotificationCenter center;
+TEST(NotificationCenter, CancellingOrDroppingTheObservationOrTheCentreStopsDelivery) {
     int calls = 0;
-    auto cancelled = center.addObserver("n", [&](std::string_view) { ++calls; });
+    const auto count = [&](std::string_view) {
+        ++calls;
+    };
+    NotificationCenter::Observation kept;
     {
-        auto dropped = center.addObserver("n", [&](std::string_view) { ++calls; });
+        NotificationCenter center;
+        auto cancelled = center.addObserver("n", count);
+        {
+            auto dropped = center.addObserver("n", count);
+            center.post("n");
+            EXPECT_EQ(calls, 2);
+        }
+        cancelled.cancel();
+        EXPECT_FALSE(cancelled.isActive());
         center.post("n");
         EXPECT_EQ(calls, 2);
-    }
-    cancelled.cancel();
-    EXPECT_FALSE(cancelled.isActive());
-    center.post("n");
-    EXPECT_EQ(calls, 2);
 
-    auto moved = center.addObserver("n", [&](std::string_view) { ++calls; });
-    NotificationCenter::Observation kept = std::move(moved);
-    EXPECT_TRUE(kept.isActive());
-    center.post("n");
-    EXPECT_EQ(calls, 3);
+        auto moved = center.addObserver("n", count);
+        kept = std::move(moved);
+        EXPECT_TRUE(kept.isActive());
+        center.post("n");
+        EXPECT_EQ(calls, 3);
+    }
+    // The observation outlives its centre.
+    EXPECT_FALSE(kept.isActive());
+    kept.cancel();
 }
 
 TEST(NotificationCenter, ObserversMayChangeObservationsWhileBeingNotified) {
@@ -60,30 +76,4 @@ TEST(NotificationCenter, ObserversMayChangeObservationsWhileBeingNotified) {
     self.cancel();
     center.post("n");
     EXPECT_EQ(calls, (std::vector<std::string>{"self", "added"}));
-}
-
-TEST(NotificationCenter, ObserversRunOnThePostingThread) {
-    NotificationCenter center;
-    std::thread::id observedOn;
-    auto observation =
-        center.addObserver("n", [&](std::string_view) { observedOn = std::this_thread::get_id(); });
-    std::thread::id poster;
-    std::thread([&] {
-        poster = std::this_thread::get_id();
-        center.post("n");
-    }).join();
-    EXPECT_EQ(observedOn, poster);
-}
-
-TEST(NotificationCenter, AnObservationMayOutliveItsCentre) {
-    int calls = 0;
-    NotificationCenter::Observation observation;
-    {
-        NotificationCenter center;
-        observation = center.addObserver("n", [&](std::string_view) { ++calls; });
-        center.post("n");
-    }
-    EXPECT_FALSE(observation.isActive());
-    observation.cancel();
-    EXPECT_EQ(calls, 1);
 }
