@@ -7,11 +7,9 @@
 #include "support/manual_clock.hpp"
 
 #include <capturekit/account/auth_providers.hpp>
-#include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/jwt_claims.hpp>
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/supabase_auth.hpp>
-#include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/apps_enabled.hpp>
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/platform/notification_center.hpp>
@@ -170,34 +168,6 @@ TEST_F(AccountBackendTest, SignOutEndsTheServerSessionAndWorksOffline) {
     EXPECT_FALSE(auth.isSignedIn());
     EXPECT_EQ(SupabaseAuth(services()).signIn(session->email.value(), password).error().kind,
               AuthError::Kind::network);
-}
-
-// The command line's tests capture with the minted token.
-TEST_F(AccountBackendTest, AMintedDeviceTokenIsRegisteredAndStored) {
-    SupabaseAuth auth(services());
-    const SupabaseJWTAuthProvider userAuth(&auth);
-    const DeviceTokenMinter::Services minting{&HttpSession::shared(), &userAuth, &sandbox.secrets(),
-                                              endpoints()};
-
-    const auto session = auth.signIn(newUser(), password);
-    ASSERT_TRUE(session);
-    const auto token = DeviceTokenMinter::mint("Kim's laptop", "linux", {}, minting);
-    ASSERT_TRUE(token) << token.error().description();
-    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *token);
-    EXPECT_EQ(DeviceTokenAuthProvider(&sandbox.secrets()).bearerToken(), *token);
-
-    const Json devices = client.send("GET", "/__dev/users/" + session->userID + "/devices").json();
-    ASSERT_EQ(devices.size(), 1u) << devices.dump();
-    EXPECT_EQ(devices[0].value("name", ""), "Kim's laptop");
-    EXPECT_EQ(devices[0].value("source", ""), "linux");
-    EXPECT_EQ(devices.dump().find(*token), std::string::npos);
-
-    // A refused registration keeps the token that was there and says what the server said.
-    client.addFault(Json{{"path", "/rest/v1/ingest_devices"}, {"status", 409}, {"body", ""}});
-    const auto refused = DeviceTokenMinter::mint("again", "linux", {}, minting);
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().description(), "Couldn't register this device (409).");
-    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *token);
 }
 
 TEST_F(AccountBackendTest, AppsEnabledFollowsTheServerWithinItsFiveMinuteAndDayRules) {

@@ -44,12 +44,20 @@ protected:
 
 } // namespace
 
-TEST_F(DeviceTokenMinterTest, TheUserIDComesFromTheStoredSessionWhenTheTokenHasNoSubject) {
+// The registration sends only the token's hash, and the user from the stored session when the
+// bearer names none; the token is stored once registered.
+TEST_F(DeviceTokenMinterTest, RegistersTheTokensHashForTheSessionsUserAndStoresTheToken) {
     ASSERT_TRUE(SessionStore::save(
         UserSession{"opaque", "r", dates::now(), "user-from-session", std::nullopt},
         sandbox.secrets()));
-    ASSERT_TRUE(mint(FixedToken(jwt(R"({"email":"kim@example.test"})"))));
-    EXPECT_EQ(json::parse(transport.requests().at(0).body)->at("user_id"), "user-from-session");
+    const auto minted = mint(FixedToken(jwt(R"({"email":"kim@example.test"})")));
+    ASSERT_TRUE(minted);
+    EXPECT_EQ(*json::parse(transport.requests().at(0).body),
+              (Json{{"user_id", "user-from-session"},
+                    {"name", "Kim’s laptop"},
+                    {"source", "linux"},
+                    {"token_hash", crypto::sha256Hex(*minted)}}));
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *minted);
 }
 
 TEST_F(DeviceTokenMinterTest, WithoutABearerOrAUserNothingIsSent) {
@@ -65,33 +73,28 @@ TEST_F(DeviceTokenMinterTest, WithoutABearerOrAUserNothingIsSent) {
     EXPECT_FALSE(TokenStore::hasToken(sandbox.secrets()));
 }
 
-TEST_F(DeviceTokenMinterTest, RefusalsCarryTheServersTextOrTheFallbackAndStoreNothing) {
+TEST_F(DeviceTokenMinterTest, RefusalsCarryTheServersTextOrTheFallbackAndKeepTheStoredToken) {
     const FixedToken auth(jwt(R"({"sub":"user-1"})"));
+    ASSERT_TRUE(TokenStore::save("vlt_kept", sandbox.secrets()));
     const std::string longBody = R"({"code":"42501","message":")" + std::string(300, 'x') + R"("})";
     answer = ScriptedTransport::reply(403, longBody);
     EXPECT_EQ(mint(auth).error().description(), longBody.substr(0, 200));
-
     answer = ScriptedTransport::reply(500, "\xff\xfe");
     EXPECT_EQ(mint(auth).error().description(), "Couldn't register this device (500).");
-    EXPECT_FALSE(TokenStore::hasToken(sandbox.secrets()));
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), "vlt_kept");
 }
 
 TEST_F(DeviceTokenMinterTest, TransportAndKeyringFailuresAreToldApart) {
     const FixedToken auth(jwt(R"({"sub":"user-1"})"));
-    ScriptedTransport offline([](const HttpRequest&, std::stop_token) {
-        return std::expected<HttpResponse, HttpError>(
-            std::unexpect, HttpError{HttpError::Kind::transport, "Connection refused"});
-    });
-    const auto failed = DeviceTokenMinter::mint(
-        "n", "linux", {}, {&offline, &auth, &sandbox.secrets(), std::nullopt});
+    answer = ScriptedTransport::refused("Connection refused");
+    const auto failed = mint(auth);
     ASSERT_FALSE(failed);
-    ASSERT_TRUE(std::holds_alternative<HttpError>(failed.error().reason));
+    EXPECT_TRUE(std::holds_alternative<HttpError>(failed.error().reason));
     EXPECT_EQ(failed.error().description(), "Connection refused");
 
-    const std::filesystem::path blocker = sandbox.folder() / "blocker";
-    std::ofstream(blocker) << "x";
-    FileSecretStore unwritable(blocker / "secrets.json");
-    const auto unsaved = mint(auth, &unwritable);
-    ASSERT_FALSE(unsaved);
-    EXPECT_EQ(unsaved.error().description(), "Couldn't save the token to the keyring.");
+    answer = ScriptedTransport::reply(201, "");
+    std::ofstream(sandbox.folder() / "blocker") << "x";
+    FileSecretStore unwritable(sandbox.folder() / "blocker" / "secrets.json");
+    EXPECT_EQ(mint(auth, &unwritable).error().description(),
+              "Couldn't save the token to the keyring.");
 }
