@@ -30,35 +30,33 @@ protected:
 
 } // namespace
 
-TEST_F(AIConsentTest, AFreshInstallIsUndecidedWithSuggestionsOnButNotAllowed) {
-    EXPECT_FALSE(AIConsent::hasDecided());
-    EXPECT_FALSE(AIConsent::isGranted());
-    EXPECT_TRUE(AIConsent::suggestionsEnabled());
-    EXPECT_FALSE(AIConsent::mayRequestSuggestions());
-    AIConsent::askIfUndecided();
-    EXPECT_EQ(posts, std::vector<std::string>{"AIConsent.needsDecision"});
-}
+TEST_F(AIConsentTest, AnAnswerIsKeptAnnouncedAndStopsTheQuestionUntilReset) {
+    const auto expectUndecided = [&] {
+        EXPECT_FALSE(AIConsent::hasDecided());
+        EXPECT_FALSE(AIConsent::isGranted());
+        EXPECT_TRUE(AIConsent::suggestionsEnabled());
+        EXPECT_FALSE(AIConsent::mayRequestSuggestions());
+        AIConsent::askIfUndecided();
+        EXPECT_EQ(posts.back(), "AIConsent.needsDecision");
+    };
+    expectUndecided();
 
-TEST_F(AIConsentTest, AnAnswerIsKeptAnnouncedAndStopsTheQuestion) {
     AIConsent::record(true);
     EXPECT_TRUE(AIConsent::hasDecided());
     EXPECT_TRUE(AIConsent::isGranted());
     EXPECT_TRUE(AIConsent::mayRequestSuggestions());
     AIConsent::setSuggestionsEnabled(false);
     EXPECT_FALSE(AIConsent::mayRequestSuggestions());
-
     AIConsent::record(false);
     EXPECT_TRUE(AIConsent::hasDecided());
     EXPECT_FALSE(AIConsent::isGranted());
     AIConsent::askIfUndecided();
-    EXPECT_EQ(posts, (std::vector<std::string>{"AIConsent.didChange", "AIConsent.didChange"}));
+    EXPECT_EQ(posts, (std::vector<std::string>{"AIConsent.needsDecision", "AIConsent.didChange",
+                                               "AIConsent.didChange"}));
 
-    AIConsent::reset();
-    EXPECT_FALSE(AIConsent::hasDecided());
-    EXPECT_TRUE(AIConsent::suggestionsEnabled());
-    AIConsent::askIfUndecided();
-    EXPECT_EQ(posts.back(), "AIConsent.needsDecision");
-    EXPECT_EQ(posts.size(), 4u);
+    AIConsent::reset(); // announced too
+    expectUndecided();
+    EXPECT_EQ(posts.size(), 5u);
 }
 
 TEST_F(AIConsentTest, ANonBooleanSuggestionsValueReadsAsOnAndAnotherProcessesAnswerIsSeen) {

@@ -12,74 +12,54 @@ namespace {
 
 const Date requestedAt = *dates::parseISO8601("2026-03-01T09:30:00Z");
 
-std::expected<HttpResponse, HttpError> reply(int status, std::string body) {
-    return HttpResponse{status, {}, std::move(body)};
+std::expected<UserSession, AuthError> read(int status, const std::string& body) {
+    return readTokenReply(HttpResponse{status, {}, body}, requestedAt);
 }
 
-const std::string userJSON = R"("user":{"id":"u-1","email":"a@b.c"})";
+// A reply with both tokens, the given fields and a user.
+std::string tokens(const std::string& fields) {
+    return R"({"access_token":"a","refresh_token":"r",)" + fields +
+           R"("user":{"id":"u-1","email":"a@b.c"}})";
+}
 
 } // namespace
 
 TEST(TokenReply, ExpiryComesFromExpiresAtThenExpiresInThenAnHour) {
-    const auto both = readTokenReply(
-        reply(
-            200,
-            R"({"access_token":"a","refresh_token":"r","expires_in":60,"expires_at":1772357400,)" +
-                userJSON + "}"),
-        requestedAt);
-    ASSERT_TRUE(both);
-    EXPECT_EQ(dates::iso8601(both->expiresAt), "2026-03-01T09:30:00Z");
-    EXPECT_EQ(both->userID, "u-1");
-    EXPECT_EQ(both->email, "a@b.c");
-
-    const auto duration =
-        readTokenReply(reply(200, R"({"access_token":"a","refresh_token":"r","expires_in":3600,)" +
-                                      userJSON + "}"),
-                       requestedAt);
-    ASSERT_TRUE(duration);
-    EXPECT_EQ(duration->expiresAt, requestedAt + 1h);
-
-    const auto neither = readTokenReply(
-        reply(201, R"({"access_token":"a","refresh_token":"r","extra":[1],)" + userJSON + "}"),
-        requestedAt);
-    ASSERT_TRUE(neither);
-    EXPECT_EQ(neither->expiresAt, requestedAt + 3600s);
+    EXPECT_EQ(read(200, tokens(R"("expires_in":60,"expires_at":1772357400,)")),
+              (UserSession{"a", "r", requestedAt, "u-1", "a@b.c"}));
+    EXPECT_EQ(read(200, tokens(R"("expires_in":1800,)")).value().expiresAt, requestedAt + 30min);
+    EXPECT_EQ(read(201, tokens(R"("extra":[1],)")).value().expiresAt, requestedAt + 1h);
 }
 
 TEST(TokenReply, SuccessWithoutAUserOrWithWrongTypesIsMalformed) {
-    for (const std::string& body : std::vector<std::string>{
-             R"({"access_token":"a","refresh_token":"r"})",
-             R"({"access_token":"a","refresh_token":"r","expires_in":"3600",)" + userJSON + "}",
-             R"({"access_token":"a","refresh_token":"r","expires_in":1.5,)" + userJSON + "}",
-             R"({"access_token":"a","refresh_token":"r","user":{"email":"x"}})",
-             R"({"access_token":"a","user":{"id":"u"}})", std::string("not json"),
-             std::string("[]")}) {
-        const auto result = readTokenReply(reply(200, body), requestedAt);
-        ASSERT_FALSE(result) << body;
-        EXPECT_EQ(result.error(), AuthError::malformedResponse()) << body;
-        EXPECT_EQ(result.error().description(), "The server sent something unexpected.");
+    for (const std::string& body :
+         {tokens(R"("expires_in":"3600",)"), tokens(R"("expires_in":1.5,)"),
+          std::string(R"({"access_token":"a","refresh_token":"r"})"),
+          std::string(R"({"access_token":"a","refresh_token":"r","user":{"email":"x"}})"),
+          std::string(R"({"access_token":"a","user":{"id":"u"}})"), std::string("not json"),
+          std::string("[]")}) {
+        EXPECT_EQ(read(200, body), std::unexpected(AuthError::malformedResponse())) << body;
     }
+    EXPECT_EQ(AuthError::malformedResponse().description(),
+              "The server sent something unexpected.");
 }
 
 // A wrong password's reply is read in the sign-in test against the dev backend.
 TEST(TokenReply, FailuresMapToCredentialsOrServerErrorsWithTheServersMessage) {
-    EXPECT_EQ(readTokenReply(reply(401, ""), requestedAt).error(),
-              AuthError::invalidCredentials("Sign-in failed (HTTP 401)."));
-    EXPECT_EQ(readTokenReply(reply(500, ""), requestedAt).error(),
-              AuthError::server(500, "Sign-in failed (HTTP 500)."));
-    EXPECT_EQ(readTokenReply(reply(422, R"({"error":"invalid_grant"})"), requestedAt).error(),
+    const auto failure = [](int status, const std::string& body) {
+        return read(status, body).error();
+    };
+    EXPECT_EQ(failure(401, ""), AuthError::invalidCredentials("Sign-in failed (HTTP 401)."));
+    EXPECT_EQ(failure(500, ""), AuthError::server(500, "Sign-in failed (HTTP 500)."));
+    EXPECT_EQ(failure(422, R"({"error":"invalid_grant"})"),
               AuthError::server(422, "invalid_grant"));
-    EXPECT_EQ(readTokenReply(reply(401, "{}"), requestedAt).error(),
-              AuthError::server(401, "Sign-in failed (HTTP 401)."));
+    EXPECT_EQ(failure(401, "{}"), AuthError::server(401, "Sign-in failed (HTTP 401)."));
     // error_description wins over msg, message and error; a reused refresh token is a rejection.
-    EXPECT_EQ(
-        readTokenReply(reply(400, R"({"error":"x","message":"m","msg":"g","error_description":"d",
-                                            "error_code":"refresh_token_already_used"})"),
-                       requestedAt)
-            .error(),
-        AuthError::invalidCredentials("d"));
+    EXPECT_EQ(failure(400, R"({"error":"x","message":"m","msg":"g","error_description":"d",
+                              "error_code":"refresh_token_already_used"})"),
+              AuthError::invalidCredentials("d"));
     // A failure body with a wrong-typed field is no failure object at all.
-    EXPECT_EQ(readTokenReply(reply(400, R"({"error":5})"), requestedAt).error(),
+    EXPECT_EQ(failure(400, R"({"error":5})"),
               AuthError::invalidCredentials("Sign-in failed (HTTP 400)."));
 
     const auto offline = readTokenReply(

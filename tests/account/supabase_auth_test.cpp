@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <latch>
 #include <thread>
 
@@ -52,23 +51,6 @@ protected:
 };
 
 } // namespace
-
-// The replies of a failed sign-in are worded in the token-reply tests.
-TEST_F(SupabaseAuthTest, ASessionTheKeyringCannotTakeIsAFailedSignIn) {
-    const std::filesystem::path blocker = sandbox.folder() / "not-a-folder";
-    std::ofstream(blocker) << "x";
-    FileSecretStore unwritable(blocker / "secrets.json");
-    ScriptedTransport good([](const HttpRequest&, std::stop_token) {
-        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
-    });
-    SupabaseAuth::Services broken = services(good);
-    broken.secrets = &unwritable;
-    SupabaseAuth auth(broken);
-    const auto result = auth.signIn("kim@example.test", "pw");
-    ASSERT_FALSE(result);
-    EXPECT_EQ(result.error().description(), "Couldn’t save your session to the keyring.");
-    EXPECT_FALSE(auth.isSignedIn());
-}
 
 TEST_F(SupabaseAuthTest, ATokenWithMoreThanTheMarginLeftIsUsedAsIsAndOneAtTheMarginIsRefreshed) {
     ScriptedTransport transport([](const HttpRequest&, std::stop_token) {

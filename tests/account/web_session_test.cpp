@@ -37,14 +37,6 @@ UserSession session(std::string refreshToken = "r-1") {
                        .email = "me@x.io"};
 }
 
-std::string encodedLength(const UserSession& value) {
-    return std::to_string(WebSessionCookies::pairs(value, "proj", now).front().second.size());
-}
-
-std::map<std::string, std::string> asMap(const std::vector<WebSessionCookies::CookiePair>& pairs) {
-    return {pairs.begin(), pairs.end()};
-}
-
 } // namespace
 
 TEST(WebSessionCookiesTest, SessionObjectIsSortedAndNamesTheTokensUser) {
@@ -71,22 +63,22 @@ TEST(WebSessionCookiesTest, SessionObjectIsSortedAndNamesTheTokensUser) {
 
 TEST(WebSessionCookiesTest, SeedScriptWritesTheSessionOnlyOnTheSuitesHost) {
     const auto object = *WebSessionCookies::sessionObject(session(), now);
-    const auto script = WebSessionCookies::seedScript(session(), "https://tarvo.app", "proj", now);
-    ASSERT_TRUE(script);
-    EXPECT_EQ(*script, "(function () {\n  try {\n    if (location.host !== \"tarvo.app\") return;\n"
-                       "    if (localStorage.getItem(\"sb-proj-auth-token\") === null) "
-                       "localStorage.setItem(\"sb-proj-auth-token\", " +
-                           Json(object).dump() + ");\n  } catch (e) {}\n})();");
+    EXPECT_EQ(WebSessionCookies::seedScript(session(), "https://tarvo.app", "proj", now),
+              "(function () {\n  try {\n    if (location.host !== \"tarvo.app\") return;\n"
+              "    if (localStorage.getItem(\"sb-proj-auth-token\") === null) "
+              "localStorage.setItem(\"sb-proj-auth-token\", " +
+                  Json(object).dump() + ");\n  } catch (e) {}\n})();");
     EXPECT_NE(WebSessionCookies::seedScript(session(), "http://localhost:3000", "p", now)
                   ->find("location.host !== \"localhost:3000\""),
               std::string::npos);
-    EXPECT_EQ(WebSessionCookies::seedScript(session(), "not a url", "proj", now), std::nullopt);
-    EXPECT_EQ(WebSessionCookies::seedScript(session(), "mailto:x@tarvo.app", "proj", now),
-              std::nullopt);
+    for (const char* notAWebOrigin : {"not a url", "mailto:x@tarvo.app"}) {
+        EXPECT_EQ(WebSessionCookies::seedScript(session(), notAWebOrigin, "proj", now),
+                  std::nullopt);
+    }
 }
 
 TEST(WebSessionCookiesTest, CookiesAreCutAfter3600EncodedCharacters) {
-    const std::size_t base = std::stoul(encodedLength(session("")));
+    const std::size_t base = WebSessionCookies::pairs(session(""), "proj", now)[0].second.size();
     const auto fits = WebSessionCookies::pairs(session(std::string(3600 - base, 'a')), "proj", now);
     ASSERT_EQ(fits.size(), 1U);
     EXPECT_EQ(fits[0].first, "sb-proj-auth-token");
@@ -98,7 +90,7 @@ TEST(WebSessionCookiesTest, CookiesAreCutAfter3600EncodedCharacters) {
     EXPECT_EQ(cut[0].second.size(), 3600U);
     EXPECT_EQ(cut[1].first, "sb-proj-auth-token.1");
     EXPECT_EQ(cut[1].second.size(), 1U);
-    EXPECT_EQ(WebSessionCookies::from(asMap(cut), "proj")->refreshToken,
+    EXPECT_EQ(WebSessionCookies::from({cut.begin(), cut.end()}, "proj")->refreshToken,
               std::string(3601 - base, 'a'));
 }
 
@@ -135,32 +127,23 @@ TEST(WebSessionCookiesTest, FromCookiesJoinsPiecesInOrderUpToTheFirstGap) {
 }
 
 TEST(WebSessionCookiesTest, FromJSONTakesTheTokensClaimsFirst) {
+    const auto fromJSON = [](const std::string& text) {
+        return WebSessionCookies::fromJSON(text, "proj", now);
+    };
     const std::string withClaims = token(R"({"sub":"u-jwt","email":"j@x.io","exp":1772361000})");
-    const auto full = WebSessionCookies::fromJSON(
-        R"({"access_token":")" + withClaims +
-            R"(","refresh_token":"r","expires_at":5,"user":{"id":"u-obj","email":"o@x.io"}})",
-        "proj", now);
-    ASSERT_TRUE(full);
-    EXPECT_EQ(*full,
+    EXPECT_EQ(fromJSON(R"({"access_token":")" + withClaims +
+                       R"(","refresh_token":"r","expires_at":5,)"
+                       R"("user":{"id":"u-obj","email":"o@x.io"}})"),
               (UserSession{withClaims, "r", Date{seconds{1'772'361'000}}, "u-jwt", "j@x.io"}));
+    EXPECT_EQ(fromJSON(R"({"access_token":"opaque","refresh_token":"r","expires_at":1772361000.5,)"
+                       R"("user":{"id":"u-obj","email":"o@x.io"}})"),
+              (UserSession{"opaque", "r", Date{std::chrono::milliseconds{1'772'361'000'500}},
+                           "u-obj", "o@x.io"}));
+    EXPECT_EQ(fromJSON(R"({"access_token":"opaque","refresh_token":"r","expires_at":"soon",)"
+                       R"("user":{"id":"u"}})"),
+              (UserSession{"opaque", "r", now, "u", std::nullopt}));
 
-    const auto fromObject = WebSessionCookies::fromJSON(
-        R"({"access_token":"opaque","refresh_token":"r","expires_at":1772361000.5,)"
-        R"("user":{"id":"u-obj","email":"o@x.io"}})",
-        "proj", now);
-    ASSERT_TRUE(fromObject);
-    EXPECT_EQ(fromObject->userID, "u-obj");
-    EXPECT_EQ(fromObject->email, "o@x.io");
-    EXPECT_EQ(fromObject->expiresAt, Date{std::chrono::milliseconds{1'772'361'000'500}});
-
-    const auto bare = WebSessionCookies::fromJSON(
-        R"({"access_token":"opaque","refresh_token":"r","expires_at":"soon","user":{"id":"u"}})",
-        "proj", now);
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->expiresAt, now);
-    EXPECT_EQ(bare->email, std::nullopt);
-
-    for (const std::string_view incomplete : {
+    for (const std::string incomplete : {
              R"({"access_token":"opaque","refresh_token":"r"})",
              R"({"access_token":"opaque","refresh_token":"r","user":{"id":7}})",
              R"({"access_token":"opaque","user":{"id":"u"}})",
@@ -168,7 +151,7 @@ TEST(WebSessionCookiesTest, FromJSONTakesTheTokensClaimsFirst) {
              R"(["access_token"])",
              "",
          }) {
-        EXPECT_EQ(WebSessionCookies::fromJSON(incomplete, "proj", now), std::nullopt) << incomplete;
+        EXPECT_EQ(fromJSON(incomplete), std::nullopt) << incomplete;
     }
 }
 
@@ -189,18 +172,17 @@ TEST(ShellNavigationPolicyTest, SuiteLinksStayOthersOpenInASheetOrTheSystem) {
     EXPECT_EQ(decide("JavaScript:void(0)", true, true), allow);
     EXPECT_EQ(decide("/relative/path", true, true), allow);
     EXPECT_EQ(decide(std::nullopt, true, true), allow);
-}
 
-TEST(ShellNavigationPolicyTest, NewWindowsLoadHereOnlyForTheSuite) {
-    using enum ShellNavigationPolicy::NewWindowDecision;
+    // New windows load in the shell only for the suite.
+    using Window = ShellNavigationPolicy::NewWindowDecision;
     const auto window = [](std::optional<std::string_view> url) {
         return ShellNavigationPolicy::decideNewWindow(url, "tarvo.app");
     };
-    EXPECT_EQ(window("https://app.tarvo.app/x"), loadHere);
-    EXPECT_EQ(window("http://other.io"), openInSafariSheet);
-    EXPECT_EQ(window("data:text/plain,hi"), ignore);
-    EXPECT_EQ(window(std::nullopt), ignore);
-    EXPECT_EQ(window("sms:123"), openInSystem);
+    EXPECT_EQ(window("https://app.tarvo.app/x"), Window::loadHere);
+    EXPECT_EQ(window("http://other.io"), Window::openInSafariSheet);
+    EXPECT_EQ(window("data:text/plain,hi"), Window::ignore);
+    EXPECT_EQ(window(std::nullopt), Window::ignore);
+    EXPECT_EQ(window("sms:123"), Window::openInSystem);
 }
 
 TEST(ShellNavigationPolicyTest, MediaCaptureIsGrantedToTheSuiteAndItsSubdomainsOnly) {
@@ -221,11 +203,6 @@ class WebSessionBridgeTest : public ::testing::Test {
 protected:
     WebSessionBridgeTest() { view.load(CaptureConfig::webSuiteOrigin() + "/home"); }
 
-    std::string key() const {
-        return WebSessionCookies::storageKey(CaptureConfig::supabaseProjectID());
-    }
-    std::string suiteHost() const { return *url::host(CaptureConfig::webSuiteOrigin()); }
-
     std::vector<std::string> cookieNames() const {
         std::vector<std::string> names;
         for (const auto& cookie : data.allCookies()) {
@@ -235,6 +212,8 @@ protected:
     }
 
     AccountSandbox sandbox;
+    const std::string key = WebSessionCookies::storageKey(CaptureConfig::supabaseProjectID());
+    const std::string suiteHost = *url::host(CaptureConfig::webSuiteOrigin());
     InMemoryWebsiteDataStore data;
     InMemoryWebView view{data};
 };
@@ -251,11 +230,11 @@ TEST_F(WebSessionBridgeTest, InstallSetsLongLivedSecureCookiesAndTheSeedScript) 
     const auto cookies = data.allCookies();
     ASSERT_EQ(cookies.size(), 1U);
     EXPECT_EQ(cookies[0],
-              (WebCookie{.name = key(),
+              (WebCookie{.name = key,
                          .value = WebSessionCookies::pairs(
                                       session(), CaptureConfig::supabaseProjectID(), now)[0]
                                       .second,
-                         .domain = "." + suiteHost(),
+                         .domain = "." + suiteHost,
                          .path = "/",
                          .secure = true,
                          .sameSite = WebCookie::SameSitePolicy::lax,
@@ -271,29 +250,29 @@ TEST_F(WebSessionBridgeTest, InstallSetsLongLivedSecureCookiesAndTheSeedScript) 
 TEST_F(WebSessionBridgeTest, InstallClearsAnotherUsersDataButKeepsTheSameUsers) {
     ASSERT_TRUE(SessionStore::save(session(), sandbox.secrets()));
     const Preferences suite = CaptureConfig::appGroupPreferences();
-    data.setLocalStorageItem(suiteHost(), "drafts", "someone else's");
+    data.setLocalStorageItem(suiteHost, "drafts", "someone else's");
     data.setLocalStorageItem("elsewhere.io", "k", "v");
     suite.set(WebSessionBridge::installedUserKey, std::string("previous-user"));
 
     ASSERT_TRUE(WebSessionBridge::install(data, now, sandbox.secrets()));
-    EXPECT_EQ(data.localStorageItem(suiteHost(), "drafts"), std::nullopt);
+    EXPECT_EQ(data.localStorageItem(suiteHost, "drafts"), std::nullopt);
     EXPECT_EQ(data.localStorageItem("elsewhere.io", "k"), "v");
     EXPECT_FALSE(suite.get<std::string>(WebSessionBridge::installedUserKey));
 
     suite.set(WebSessionBridge::installedUserKey, std::string("stored-user"));
-    data.setLocalStorageItem(suiteHost(), "drafts", "mine");
+    data.setLocalStorageItem(suiteHost, "drafts", "mine");
     ASSERT_TRUE(WebSessionBridge::install(data, now, sandbox.secrets()));
-    EXPECT_EQ(data.localStorageItem(suiteHost(), "drafts"), "mine");
-    EXPECT_EQ(cookieNames(), std::vector{key()});
+    EXPECT_EQ(data.localStorageItem(suiteHost, "drafts"), "mine");
+    EXPECT_EQ(cookieNames(), std::vector{key});
 }
 
 TEST_F(WebSessionBridgeTest, AdoptTakesTheWebApplicationsSessionBeforeItsCookies) {
     UserSession cookieSession = session("from-cookies");
     for (const auto& [name, value] :
          WebSessionCookies::pairs(cookieSession, CaptureConfig::supabaseProjectID(), now)) {
-        data.setCookie({.name = name, .value = value, .domain = "." + suiteHost()});
+        data.setCookie({.name = name, .value = value, .domain = "." + suiteHost});
     }
-    data.setLocalStorageItem(suiteHost(), key(),
+    data.setLocalStorageItem(suiteHost, key,
                              *WebSessionCookies::sessionObject(session("from-page"), now));
 
     ASSERT_TRUE(WebSessionBridge::adopt(view, sandbox.secrets()));
@@ -305,8 +284,8 @@ TEST_F(WebSessionBridgeTest, AdoptTakesTheWebApplicationsSessionBeforeItsCookies
 }
 
 TEST_F(WebSessionBridgeTest, AdoptStoresNothingWithoutACompleteSession) {
-    data.setCookie({.name = key(), .value = "%7B%7D", .domain = "." + suiteHost()});
-    data.setLocalStorageItem(suiteHost(), key(), R"({"access_token":"a"})");
+    data.setCookie({.name = key, .value = "%7B%7D", .domain = "." + suiteHost});
+    data.setLocalStorageItem(suiteHost, key, R"({"access_token":"a"})");
     EXPECT_FALSE(WebSessionBridge::adopt(view, sandbox.secrets()));
     EXPECT_FALSE(WebSessionBridge::adopt(data, sandbox.secrets()));
     EXPECT_EQ(SessionStore::read(sandbox.secrets()), std::nullopt);
@@ -316,17 +295,17 @@ TEST_F(WebSessionBridgeTest, ClearRemovesEveryCopyOfTheSessionAndNothingElse) {
     ASSERT_TRUE(SessionStore::save(session(std::string(5000, 'r')), sandbox.secrets()));
     ASSERT_TRUE(WebSessionBridge::install(view, now, sandbox.secrets()));
     EXPECT_EQ(cookieNames().size(), 2U);
-    data.setLocalStorageItem(suiteHost(), key(), "{}");
-    data.setLocalStorageItem("app." + suiteHost(), "k", "v");
-    data.setCookie({.name = key(), .value = "x", .domain = "elsewhere.io"});
+    data.setLocalStorageItem(suiteHost, key, "{}");
+    data.setLocalStorageItem("app." + suiteHost, "k", "v");
+    data.setCookie({.name = key, .value = "x", .domain = "elsewhere.io"});
     data.setCookie({.name = "theme", .value = "dark", .domain = "elsewhere.io"});
     CaptureConfig::appGroupPreferences().set(WebSessionBridge::installedUserKey,
                                              std::string("stored-user"));
 
     WebSessionBridge::clear(view);
     EXPECT_EQ(cookieNames(), std::vector<std::string>{"theme"});
-    EXPECT_EQ(data.localStorageItem(suiteHost(), key()), std::nullopt);
-    EXPECT_EQ(data.localStorageItem("app." + suiteHost(), "k"), std::nullopt);
+    EXPECT_EQ(data.localStorageItem(suiteHost, key), std::nullopt);
+    EXPECT_EQ(data.localStorageItem("app." + suiteHost, "k"), std::nullopt);
     EXPECT_FALSE(
         CaptureConfig::appGroupPreferences().get<std::string>(WebSessionBridge::installedUserKey));
 }
