@@ -4,17 +4,12 @@
 
 #include <capturekit/platform/base64.hpp>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <ctime>
 #include <thread>
 
 namespace tarvo::test {
 namespace {
-
-using capturekit::Json;
 
 constexpr const char* password = "correct horse";
 
@@ -34,11 +29,7 @@ void expectAuthError(const Reply& reply, int status, const std::string& code) {
     EXPECT_TRUE(reply.json()["msg"].is_string()) << reply.body;
 }
 
-class AuthTest : public testing::Test {
-protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
-};
+using AuthTest = BackendTest;
 
 // The client's sign-in tests read the session, its user and its expiry; these are the GoTrue
 // forms around them.

@@ -4,15 +4,12 @@
 #include "support/child_process.hpp"
 #include "support/temporary_folder.hpp"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
 
 namespace tarvo::test {
 namespace {
 
-using capturekit::Json;
 using namespace std::chrono_literals;
 
 ChildProcess::Result run(const std::vector<std::string>& arguments) {

@@ -4,17 +4,11 @@
 
 #include <capturekit/platform/crypto.hpp>
 
-#include <gtest/gtest.h>
-
 namespace tarvo::test {
 namespace {
 
-using capturekit::Json;
-
-class DevicesTest : public testing::Test {
+class DevicesTest : public BackendTest {
 protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
     Session session = [this] {
         const std::string email = BackendClient::uniqueEmail();
         client.addUser(email, "correct horse");

@@ -1,8 +1,6 @@
 // Injected faults and the request log.
 
-#include "support/backend_client.hpp"
-
-#include <gtest/gtest.h>
+#include "devbackend/shorthands.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -11,17 +9,12 @@
 namespace tarvo::test {
 namespace {
 
-using capturekit::Json;
 using namespace std::chrono_literals;
 
 constexpr const char* ingestPath = "/functions/v1/capture-ingest";
 
-class FaultsTest : public testing::Test {
+class FaultsTest : public AccountTest {
 protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
-    Account account = client.newAccount();
-
     Reply ingest(const std::string& content, const std::optional<std::string>& key = {}) {
         return client.ingest(account.deviceToken, captureBody(content), key);
     }

@@ -2,19 +2,11 @@
 
 #include "devbackend/shorthands.hpp"
 
-#include <gtest/gtest.h>
-
 namespace tarvo::test {
 namespace {
 
-using capturekit::Json;
-
-class FunctionsTest : public testing::Test {
+class FunctionsTest : public AccountTest {
 protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
-    Account account = client.newAccount();
-
     Reply suggest(const Json& body) {
         return client.postWithBearer("/functions/v1/capture-suggest", account.deviceToken, body);
     }

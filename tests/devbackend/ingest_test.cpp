@@ -2,13 +2,8 @@
 
 #include "devbackend/shorthands.hpp"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 namespace tarvo::test {
 namespace {
-
-using capturekit::Json;
 
 constexpr const char* ingestPath = "/functions/v1/capture-ingest";
 constexpr const char* tinyJpeg = "data:image/jpeg;base64,/9j/4AAQSkZJRg==";
@@ -28,12 +23,8 @@ std::string filing(const Reply& reply) {
     return summary;
 }
 
-class IngestTest : public testing::Test {
+class IngestTest : public AccountTest {
 protected:
-    DevBackendProcess backend;
-    BackendClient client{backend};
-    Account account = client.newAccount();
-
     Reply ingest(const Json& body, const std::optional<std::string>& key = std::nullopt) {
         return client.ingest(account.deviceToken, body, key);
     }

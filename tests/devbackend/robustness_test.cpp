@@ -1,9 +1,7 @@
 // Bad input of every kind gets a JSON error with the right status, and the server keeps
 // serving.
 
-#include "support/backend_client.hpp"
-
-#include <gtest/gtest.h>
+#include "devbackend/shorthands.hpp"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -13,8 +11,6 @@
 
 namespace tarvo::test {
 namespace {
-
-using capturekit::Json;
 
 constexpr const char* contractPaths[] = {
     "/auth/v1/token?grant_type=password",
@@ -27,6 +23,8 @@ constexpr const char* contractPaths[] = {
     "/functions/v1/capture-transcribe",
     "/storage/v1/object/capture-media/x/y.m4a",
 };
+
+using RobustnessTest = BackendTest;
 
 // The status and body of a raw HTTP reply; status 0 when there is none.
 Reply parseRaw(const std::string& raw) {
@@ -46,9 +44,7 @@ void expectJsonError(const Reply& reply, const std::string& what) {
     EXPECT_TRUE(reply.json().is_object()) << what << ": " << reply.body;
 }
 
-TEST(RobustnessTest, EveryContractCallChecksTheAnonymousKey) {
-    DevBackendProcess backend;
-    BackendClient client(backend);
+TEST_F(RobustnessTest, EveryContractCallChecksTheAnonymousKey) {
     for (const char* path : contractPaths) {
         const Reply missing = client.send("POST", path, "{}", {}, false);
         EXPECT_EQ(missing.status, 401) << path;
@@ -68,9 +64,7 @@ TEST(RobustnessTest, EveryContractCallChecksTheAnonymousKey) {
                     "an unknown function");
 }
 
-TEST(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
-    DevBackendProcess backend;
-    BackendClient client(backend);
+TEST_F(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
     const Account account = client.newAccount();
     std::mt19937 random(20240601);
 
@@ -141,9 +135,7 @@ TEST(RobustnessTest, HundredsOfMalformedRequestsLeaveItServing) {
     EXPECT_EQ(backend.stop(), 0) << "the server exits cleanly, so it never crashed";
 }
 
-TEST(RobustnessTest, DevelopmentEndpointsRefuseWebPagesAndRebindingNames) {
-    DevBackendProcess backend;
-    BackendClient client(backend);
+TEST_F(RobustnessTest, DevelopmentEndpointsRefuseWebPagesAndRebindingNames) {
     const std::string port = std::to_string(backend.port());
     const auto health = [&](httplib::Headers headers) {
         return client.send("GET", "/__dev/health", {}, std::move(headers)).status;
@@ -202,7 +194,7 @@ std::optional<std::string> nonLoopbackAddress() {
     return found;
 }
 
-TEST(RobustnessTest, DevelopmentEndpointsAnswerOnlyLoopbackCallers) {
+TEST(RemoteCallerTest, DevelopmentEndpointsAnswerOnlyLoopbackCallers) {
     const auto address = nonLoopbackAddress();
     if (!address) {
         GTEST_SKIP() << "this machine has no non-loopback IPv4 address";

@@ -4,11 +4,29 @@
 
 #include "support/backend_client.hpp"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <thread>
 #include <vector>
 
 namespace tarvo::test {
+
+using capturekit::Json;
+
+// A fresh server on a fresh database, and a client for it.
+class BackendTest : public testing::Test {
+protected:
+    DevBackendProcess backend;
+    BackendClient client{backend};
+};
+
+// The same with a user signed in and a device registered.
+class AccountTest : public BackendTest {
+protected:
+    Account account = client.newAccount();
+};
 
 inline httplib::Headers bearer(const std::string& token) {
     return {{"Authorization", "Bearer " + token}};
