@@ -124,11 +124,6 @@ TEST(Preferences, TheDefaultBaseIsTheConfigHomeAndTheStoreIsPrivate) {
     EXPECT_TRUE(Preferences("com.example.older", folder.path()).set("k", true));
     EXPECT_EQ(fileMode(older), 0700u);
     EXPECT_EQ(fileMode(older / "preferences.sqlite3"), 0600u);
-
-    // A FIFO in the database's place is refused, not waited on.
-    std::filesystem::create_directory(folder / "com.example.fifo");
-    ASSERT_EQ(::mkfifo((folder / "com.example.fifo" / "preferences.sqlite3").c_str(), 0600), 0);
-    EXPECT_FALSE(Preferences("com.example.fifo", folder.path()).isAvailable());
 }
 
 TEST(Preferences, UpdateBuildsOnTheStoredValueAndAThrowingChangeChangesNothing) {
@@ -152,18 +147,17 @@ TEST(Preferences, UpdateBuildsOnTheStoredValueAndAThrowingChangeChangesNothing) 
 
 TEST(Preferences, AStoreThatCannotBeOpenedGivesAbsentAndDropsWrites) {
     TemporaryFolder folder;
-    // A file where the domain folder should be; a file that is not a database; a bad name.
+    // A file where the domain folder should be; a file that is not a database; a FIFO in the
+    // database's place (refused, not waited on); a bad name.
     std::ofstream(folder / "com.example.blocked") << "not a folder";
     std::filesystem::create_directory(folder / "com.example.damaged");
     std::ofstream(folder / "com.example.damaged" / "preferences.sqlite3") << std::string(4096, 'x');
-    const std::vector<Preferences> broken{
-        Preferences("com.example.blocked", folder.path()),
-        Preferences("com.example.damaged", folder.path()),
-        Preferences("../escape", folder.path()),
-        Preferences("", folder.path()),
-    };
-    for (const auto& preferences : broken) {
-        SCOPED_TRACE(preferences.domain());
+    std::filesystem::create_directory(folder / "com.example.fifo");
+    ASSERT_EQ(::mkfifo((folder / "com.example.fifo" / "preferences.sqlite3").c_str(), 0600), 0);
+    for (const char* domain :
+         {"com.example.blocked", "com.example.damaged", "com.example.fifo", "../escape", ""}) {
+        SCOPED_TRACE(domain);
+        const Preferences preferences(domain, folder.path());
         EXPECT_FALSE(preferences.isAvailable());
         EXPECT_FALSE(preferences.set("k", true));
         EXPECT_FALSE(preferences.value("k"));
