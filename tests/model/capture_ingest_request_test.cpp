@@ -15,66 +15,32 @@ std::string encoded(const CaptureIngestRequest& request) {
     return text.value_or("");
 }
 
-std::vector<std::string> keys(const CaptureIngestRequest& request) {
-    std::vector<std::string> out;
-    const OrderedJson json = *request.toJson();
-    for (const auto& item : json.items()) {
-        out.push_back(item.key());
-    }
-    return out;
-}
-
 Date march1st() {
     return *dates::parseISO8601("2026-03-01T09:30:00.750Z");
 }
 
-// Every field present: the widest request there is.
+// Every field present, the widest request there is, as it goes on the wire.
+constexpr const char* everythingText =
+    R"({"destination":"hearth","category":"books","title":"Soup","content":"Tomato soup",)"
+    R"("tags":["a","b"],"entry_type":"recipe","screenshot":"data:image/jpeg;base64,AAAA",)"
+    R"("url":"https://example.com/soup","image_url":"https://example.com/soup.jpg",)"
+    R"("page_text":"Page","audio_path":"u/1.m4a","transcription_engine":"cloud",)"
+    R"("person_id":"p1","person_name":"Ann","rapport_avatar":true,"route_rung":"explicit",)"
+    R"("social_identity":{"platform":"x","handle":"ann"},"audio_mime":"audio/m4a",)"
+    R"("audio_duration_seconds":12.5,"audio_expires_at":"2026-03-08T09:30:00Z",)"
+    R"("recipe":{"title":"Soup","source_url":"https://example.com/soup","ingredients":)"
+    R"([{"name":"tomato","quantity":2.0,"note":"ripe"}],"steps":["Cook."],"servings":4,)"
+    R"("total_minutes":30},"hearth_kind":"recipe",)"
+    R"("grocery_items":[{"name":"milk","quantity":1.5,"unit":"l"}],"create_person":true,)"
+    R"("vendor":{"name":"Deli","contact_name":"Bo","phone":"1"},)"
+    R"("attachments":["data:1","data:2"],"ai_opt_out":true,"source_type":"share",)"
+    R"("source_app":"linux","source_ref":"ref","device":"desk","make_task":true,)"
+    R"("task_kind":"focus","task_due":"2026-03-01T09:30:00Z"})";
+
 CaptureIngestRequest everything() {
-    CaptureIngestRequest request;
-    request.destination = "hearth";
-    request.category = "books";
-    request.title = "Soup";
-    request.content = "Tomato soup";
-    request.tags = {"a", "b"};
-    request.entryType = "recipe";
-    request.screenshot = "data:image/jpeg;base64,AAAA";
-    request.url = "https://example.com/soup";
-    request.imageURL = "https://example.com/soup.jpg";
-    request.pageText = "Page";
-    request.audioPath = "u/1.m4a";
-    request.transcriptionEngine = "cloud";
-    request.personID = "p1";
-    request.personName = "Ann";
-    request.rapportAvatar = true;
-    request.routeRung = "explicit";
-    request.socialIdentity = SocialIdentityPayload{.platform = "x", .handle = "ann"};
-    request.audioMime = "audio/m4a";
-    request.audioDurationSeconds = 12.5;
-    request.audioExpiresAt = "2026-03-08T09:30:00Z";
-    request.recipe = RecipePayload{
-        .title = "Soup",
-        .sourceURL = "https://example.com/soup",
-        .imageURL = std::nullopt,
-        .ingredients = {RecipeIngredient{
-            .name = "tomato", .quantity = 2, .unit = std::nullopt, .note = "ripe"}},
-        .steps = {"Cook."},
-        .servings = 4,
-        .totalMinutes = 30,
-    };
-    request.hearthKind = "recipe";
-    request.groceryItems = std::vector{GroceryItem{.name = "milk", .quantity = 1.5, .unit = "l"}};
-    request.createPerson = true;
-    request.vendor = VendorPayload{.name = "Deli", .contactName = "Bo", .phone = "1"};
-    request.attachments = std::vector<std::string>{"data:1", "data:2"};
-    request.aiOptOut = true;
-    request.sourceType = "share";
-    request.sourceApp = "linux";
-    request.sourceRef = "ref";
-    request.device = "desk";
-    request.makeTask = true;
-    request.taskKind = "focus";
-    request.taskDue = "2026-03-01T09:30:00Z";
-    return request;
+    const auto request = CaptureIngestRequest::decode(everythingText);
+    EXPECT_TRUE(request);
+    return request.value_or(CaptureIngestRequest{});
 }
 
 } // namespace
@@ -88,24 +54,15 @@ TEST(IngestRequestEncoding, OnlyContentAndTagsAreAlwaysWritten) {
     EXPECT_EQ(encoded(groceries), R"({"content":"","tags":[],"grocery_items":[]})");
 }
 
+// Read and written back, the widest request keeps every key, value and the fixed key order.
 TEST(IngestRequestEncoding, WritesAllThirtyFourKeysInTheirFixedOrder) {
-    // clang-format off
-    const std::vector<std::string> expected{
-        "destination", "category", "title", "content", "tags", "entry_type", "screenshot", "url",
-        "image_url", "page_text", "audio_path", "transcription_engine", "person_id", "person_name",
-        "rapport_avatar", "route_rung", "social_identity", "audio_mime", "audio_duration_seconds",
-        "audio_expires_at", "recipe", "hearth_kind", "grocery_items", "create_person", "vendor",
-        "attachments", "ai_opt_out", "source_type", "source_app", "source_ref", "device",
-        "make_task", "task_kind", "task_due"};
-    // clang-format on
-    EXPECT_EQ(keys(everything()), expected);
-    const OrderedJson json = *everything().toJson();
-    EXPECT_EQ(json::dump(json["recipe"]),
-              R"({"title":"Soup","source_url":"https://example.com/soup","ingredients":)"
-              R"([{"name":"tomato","quantity":2.0,"note":"ripe"}],"steps":["Cook."],)"
-              R"("servings":4,"total_minutes":30})");
-    EXPECT_EQ(json::dump(json["vendor"]), R"({"name":"Deli","contact_name":"Bo","phone":"1"})");
-    EXPECT_EQ(json::dump(json["grocery_items"]), R"([{"name":"milk","quantity":1.5,"unit":"l"}])");
+    const CaptureIngestRequest request = everything();
+    EXPECT_EQ(encoded(request), everythingText);
+    EXPECT_EQ(request.personID, "p1");
+    EXPECT_EQ(request.sourceRef, "ref");
+    EXPECT_EQ(request.socialIdentity->handle, "ann");
+    EXPECT_EQ(request.recipe->ingredients[0].note, "ripe");
+    EXPECT_EQ(request.vendor->contactName, "Bo");
 }
 
 TEST(IngestRequestEncoding, NonFiniteNumbersFailWithThePathOfTheValue) {
@@ -148,8 +105,7 @@ TEST(DesignatedConstructor, KeepsTheCategoryForCabinetAndTaskFieldsOnlyWhenATask
               R"({"content":"","tags":[],"make_task":true})");
 }
 
-TEST(IngestRequestDecoding, ReadsBackEverythingItWritesAndNullOrUnknownKeysAsAbsent) {
-    EXPECT_EQ(CaptureIngestRequest::decode(encoded(everything())), everything());
+TEST(IngestRequestDecoding, ReadsNullOrUnknownKeysAsAbsent) {
     EXPECT_EQ(CaptureIngestRequest::decode(R"({"content":"","tags":[],"title":null,"x":{"a":1}})"),
               CaptureIngestRequest{});
 }

@@ -4,22 +4,9 @@
 
 using namespace capturekit;
 
-namespace {
-
 using Entry = ContactCard::Entry;
 
-std::string crlf(std::initializer_list<std::string_view> lines) {
-    std::string out;
-    for (std::string_view line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
-
-} // namespace
-
-TEST(ContactCardVendor, IsNamedAfterTheTrimmedOrganisationWithThePersonAsContact) {
+TEST(ContactCardVendor, IsNamedAfterTheTrimmedOrganisationOrElseTheCardName) {
     const ContactCard card{.name = "Bo Berg",
                            .organization = "  Deli Berg \n",
                            .phones = {{.label = "work", .value = " 555 "}, {.value = "666"}},
@@ -32,11 +19,9 @@ TEST(ContactCardVendor, IsNamedAfterTheTrimmedOrganisationWithThePersonAsContact
                                                    .email = "bo@deli.example",
                                                    .website = "https://deli.example",
                                                    .notes = std::nullopt}));
-}
-
-TEST(ContactCardVendor, WithoutOrganisationKeepsTheCardNameAsStored) {
-    const ContactCard card{.name = " Bo ", .organization = "   ", .note = "Fridays"};
-    EXPECT_EQ(card.vendorPayload(), (VendorPayload{.name = " Bo ", .notes = "Fridays"}));
+    // Without an organisation the card's name is kept as stored.
+    const ContactCard person{.name = " Bo ", .organization = "   ", .note = "Fridays"};
+    EXPECT_EQ(person.vendorPayload(), (VendorPayload{.name = " Bo ", .notes = "Fridays"}));
     const ContactCard nameless{.name = " ", .organization = "Deli"};
     EXPECT_EQ(nameless.vendorPayload(), (VendorPayload{.name = "Deli"}));
 }
@@ -69,29 +54,16 @@ TEST(ContactCardJson, UsesTheFieldNamesAndReadsBackTheSameCard) {
 }
 
 TEST(VCardParsing, ReadsAVersion3CardWithFoldingEscapesAndTypeLabels) {
-    const auto card = ContactCard::parse(crlf({
-        "BEGIN:VCARD",
-        "VERSION:3.0",
-        "N:Berg;Bo;;;",
-        "FN: Bo Berg ",
-        "ORG:Deli\\, Berg & Sons;Kitchen",
-        "TITLE:Owner\\nand cook",
-        "TEL;TYPE=CELL,VOICE:+46 70 ",
-        " 123 45",
-        "TEL;type=WORK;type=FAX:+46 8 1",
-        "TEL;TYPE=VOICE:+46 8 2",
-        "TEL;TYPE=HOME:   ",
-        "EMAIL;TYPE=INTERNET,HOME:bo@home.example",
-        "item1.EMAIL;TYPE=INTERNET:bo@gym.example",
-        "item1.X-ABLabel:Gym",
-        "item2.TEL:+46 8 3",
-        "item2.X-ABLabel:_$!<HomeFAX>!$_",
-        "URL;TYPE=WORK:https\\://deli.example",
-        "URL:https://second.example",
-        "NOTE:never read",
-        "X-UNKNOWN;FOO=\"a:b;c\":whatever",
-        "END:VCARD",
-    }));
+    const auto card = ContactCard::parse(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Berg;Bo;;;\r\nFN: Bo Berg \r\n"
+        "ORG:Deli\\, Berg & Sons;Kitchen\r\nTITLE:Owner\\nand cook\r\n"
+        "TEL;TYPE=CELL,VOICE:+46 70 \r\n 123 45\r\nTEL;type=WORK;type=FAX:+46 8 1\r\n"
+        "TEL;TYPE=VOICE:+46 8 2\r\nTEL;TYPE=HOME:   "
+        "\r\nEMAIL;TYPE=INTERNET,HOME:bo@home.example\r\n"
+        "item1.EMAIL;TYPE=INTERNET:bo@gym.example\r\nitem1.X-ABLabel:Gym\r\n"
+        "item2.TEL:+46 8 3\r\nitem2.X-ABLabel:_$!<HomeFAX>!$_\r\n"
+        "URL;TYPE=WORK:https\\://deli.example\r\nURL:https://second.example\r\n"
+        "NOTE:never read\r\nX-UNKNOWN;FOO=\"a:b;c\":whatever\r\nEND:VCARD\r\n");
     ASSERT_TRUE(card);
     EXPECT_EQ(card->name, "Bo Berg");
     EXPECT_EQ(card->organization, "Deli, Berg & Sons");
@@ -107,17 +79,11 @@ TEST(VCardParsing, ReadsAVersion3CardWithFoldingEscapesAndTypeLabels) {
 }
 
 TEST(VCardParsing, ReadsVersion21QuotedPrintableAndBareParameters) {
-    const auto card = ContactCard::parse(crlf({
-        "BEGIN:VCARD",
-        "VERSION:2.1",
-        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:S=C3=B8rensen;Bj=C3=B8rn",
-        "ORG;ENCODING=QUOTED-PRINTABLE:Caf=C3=A9 =",
-        "Nord",
-        "TEL;CELL;PREF:0701234",
-        "TEL;HOME;FAX:0702",
-        "TITLE;CHARSET=ISO-8859-1:Kr\xF6gare",
-        "END:VCARD",
-    }));
+    const auto card = ContactCard::parse(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:S=C3=B8rensen;Bj=C3=B8rn\r\n"
+        "ORG;ENCODING=QUOTED-PRINTABLE:Caf=C3=A9 =\r\nNord\r\nTEL;CELL;PREF:0701234\r\n"
+        "TEL;HOME;FAX:0702\r\nTITLE;CHARSET=ISO-8859-1:Kr\xF6gare\r\nEND:VCARD\r\n");
     ASSERT_TRUE(card);
     EXPECT_EQ(card->name, "Bj\u00F8rn S\u00F8rensen");
     EXPECT_EQ(card->organization, "Caf\u00E9 Nord");

@@ -44,30 +44,23 @@ TEST(RecipeData, NeedsAnIngredientOrTwoStepsToBeUsable) {
     EXPECT_EQ(oneStep.formatted(), std::nullopt);
 }
 
-TEST(RecipeData, ReadsHoursAndMinutesOfTimeOfDayDurations) {
-    EXPECT_EQ(RecipeData::minutes("PT1H30M"), 90);
-    EXPECT_EQ(RecipeData::minutes("PT90M"), 90);
-    EXPECT_EQ(RecipeData::minutes("PT2H15S"), 120);
-    EXPECT_EQ(RecipeData::minutes("PT30M2H"), 150);
-    EXPECT_EQ(RecipeData::minutes("PTxH5M"), 5);
-    for (const char* none : {"PT0M", "PT", "P1DT2H", "pt1h", " PT1H", "PT30S", "1H"}) {
+// Hours and minutes of time-of-day durations, decimal fractions counting as their value.
+TEST(RecipeData, ReadsMinutesAndHumanDurations) {
+    const std::pair<const char*, int> minutes[] = {
+        {"PT1H30M", 90}, {"PT90M", 90},  {"PT2H15S", 120}, {"PT30M2H", 150},
+        {"PTxH5M", 5},   {"PT1.5H", 90}, {"PT0,25H", 15},  {"PT1H2.9M", 62}};
+    for (const auto& [text, expected] : minutes) {
+        EXPECT_EQ(RecipeData::minutes(text), expected) << text;
+    }
+    for (const char* none :
+         {"PT0M", "PT", "P1DT2H", "pt1h", " PT1H", "PT30S", "1H", "PT0.5M", "PT1.2.3H"}) {
         EXPECT_EQ(RecipeData::minutes(none), std::nullopt) << none;
     }
     EXPECT_EQ(RecipeData::minutes(std::nullopt), std::nullopt);
-    EXPECT_EQ((RecipeData{.ingredients = {"egg"}, .totalTime = "PT45M"}.totalMinutes()), 45);
-}
-
-TEST(RecipeData, DecimalFractionsCountAsTheirValue) {
-    EXPECT_EQ(RecipeData::minutes("PT1.5H"), 90);
-    EXPECT_EQ(RecipeData::minutes("PT0,25H"), 15);
-    EXPECT_EQ(RecipeData::minutes("PT1H2.9M"), 62);
-    EXPECT_EQ(RecipeData::minutes("PT0.5M"), std::nullopt);
-    EXPECT_EQ(RecipeData::minutes("PT1.2.3H"), std::nullopt);
     // Far beyond any recipe: no number of minutes rather than an overflow.
     EXPECT_EQ(RecipeData::minutes("PT" + std::string(300, '9') + "H"), std::nullopt);
-}
+    EXPECT_EQ((RecipeData{.ingredients = {"egg"}, .totalTime = "PT45M"}.totalMinutes()), 45);
 
-TEST(RecipeData, HumanDurationsNameHoursAndMinutes) {
     EXPECT_EQ(RecipeData::humanDuration("PT1H30M"), "1 hr 30 min");
     EXPECT_EQ(RecipeData::humanDuration("PT90M"), "1 hr 30 min");
     EXPECT_EQ(RecipeData::humanDuration("PT45M"), "45 min");

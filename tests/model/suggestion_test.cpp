@@ -29,12 +29,11 @@ TEST(Suggestion, DestinationsAreLowerCasedAndNeverTheHandPickedOne) {
 }
 
 TEST(Suggestion, ConfidenceStringsMustBeWholeNumbers) {
-    EXPECT_EQ(decoded(R"({"confidence":" 0.5"})").confidence, 0);
-    EXPECT_EQ(decoded(R"({"confidence":"0.5abc"})").confidence, 0);
-    EXPECT_EQ(decoded(R"({"confidence":"0,5"})").confidence, 0);
-    EXPECT_EQ(decoded(R"({"confidence":"inf"})").confidence, 0);
-    EXPECT_EQ(decoded(R"({"confidence":null})").confidence, 0);
-    EXPECT_EQ(decoded(R"({})").confidence, 0);
+    for (const char* body :
+         {R"({"confidence":" 0.5"})", R"({"confidence":"0.5abc"})", R"({"confidence":"0,5"})",
+          R"({"confidence":"inf"})", R"({"confidence":null})", R"({})"}) {
+        EXPECT_EQ(decoded(body).confidence, 0) << body;
+    }
     EXPECT_DOUBLE_EQ(decoded(R"({"confidence":"1e-1"})").confidence, 0.1);
 }
 
