@@ -7,34 +7,41 @@
 
 using namespace capturekit;
 using Rung = RouteDecision::Rung;
+using CaptureRequestBuilder::Choices;
 
 namespace {
 
-struct RequestBuilder : testing::Test {
-    tarvo::test::AccountSandbox sandbox;
+RouteDecision decided(Destination destination, Rung rung = Rung::contentInference,
+                      std::optional<PersonMatch> person = std::nullopt) {
+    return RouteDecision{destination, 0.9, "r", std::move(person), RouteDecision::State::confident,
+                         rung};
+}
 
-    static RouteDecision decided(Destination destination, Rung rung = Rung::contentInference,
-                                 std::optional<PersonMatch> person = std::nullopt) {
-        return RouteDecision{
-            destination, 0.9, "r", std::move(person), RouteDecision::State::confident, rung};
-    }
-};
+// The request for an item confidently inferred to belong at the destination.
+CaptureIngestRequest build(Destination destination, const CaptureItem& item,
+                           const std::optional<Suggestion>& suggestion = std::nullopt,
+                           const Choices& choices = {}) {
+    return CaptureRequestBuilder::build(decided(destination), item, suggestion, choices);
+}
 
 CaptureItem item(std::string text) {
     return CaptureItem{.text = std::move(text), .surface = CaptureSurface::quickTaskWidget};
 }
 
+struct RequestBuilder : testing::Test {
+    tarvo::test::AccountSandbox sandbox;
+};
+
 } // namespace
 
 // The opt-out and the surface and inference rungs are tested end to end with the engine.
 TEST_F(RequestBuilder, ATagOrAHandPickedDestinationIsAnExplicitRoute) {
-    EXPECT_EQ(
-        CaptureRequestBuilder::build(decided(Destination::docket, Rung::explicitTag), item("x"), {})
-            .routeRung,
-        "explicit");
-    const auto chosen = CaptureRequestBuilder::build(decided(Destination::stash, Rung::floor),
-                                                     item("x"), {}, {.userChoseDestination = true});
-    EXPECT_EQ(chosen.routeRung, "explicit");
+    const auto tagged = decided(Destination::docket, Rung::explicitTag);
+    EXPECT_EQ(CaptureRequestBuilder::build(tagged, item("x"), {}).routeRung, "explicit");
+    const auto floor = decided(Destination::stash, Rung::floor);
+    EXPECT_EQ(CaptureRequestBuilder::build(floor, item("x"), {}, {.userChoseDestination = true})
+                  .routeRung,
+              "explicit");
 }
 
 TEST_F(RequestBuilder, PeopleAreNamedOnlyInPrivateLanesAndCardsCreateThem) {
@@ -49,22 +56,17 @@ TEST_F(RequestBuilder, PeopleAreNamedOnlyInPrivateLanesAndCardsCreateThem) {
     EXPECT_EQ(rapport.personID, "p-1");
     EXPECT_EQ(rapport.personName, "Ada Lovelace");
     EXPECT_EQ(rapport.createPerson, true);
-    ASSERT_TRUE(rapport.socialIdentity);
-    EXPECT_EQ(rapport.socialIdentity->platform, "instagram");
-    EXPECT_EQ(rapport.socialIdentity->handle, "ada.codes");
+    EXPECT_EQ(rapport.socialIdentity,
+              (SocialIdentityPayload{.platform = "instagram", .handle = "ada.codes"}));
     EXPECT_EQ(rapport.sourceType, "link");
 
     // The first suggested name only: a blank first entry is not passed over.
-    const auto bloom =
-        CaptureRequestBuilder::build(decided(Destination::bloom), item("x"), suggestion);
-    EXPECT_EQ(bloom.personName, std::nullopt);
+    EXPECT_EQ(build(Destination::bloom, item("x"), suggestion).personName, std::nullopt);
     const auto docket = CaptureRequestBuilder::build(
         decided(Destination::docket, Rung::contentInference, PersonMatch{"p-1", "Ada", {}}), shared,
         suggestion);
-    EXPECT_EQ(docket.personID, std::nullopt);
-    EXPECT_EQ(docket.personName, std::nullopt);
-    EXPECT_EQ(docket.createPerson, std::nullopt);
-    EXPECT_EQ(docket.socialIdentity, std::nullopt);
+    EXPECT_FALSE(docket.personID || docket.personName || docket.createPerson ||
+                 docket.socialIdentity);
 }
 
 TEST_F(RequestBuilder, CategoriesTitlesTasksAndAttachments) {
@@ -75,8 +77,7 @@ TEST_F(RequestBuilder, CategoriesTitlesTasksAndAttachments) {
     CaptureItem withImages = item("x");
     withImages.title = "page title";
     withImages.extraScreenshots = std::vector<std::string>(10, "data:image/jpeg;base64,AA");
-    const auto cabinet = CaptureRequestBuilder::build(decided(Destination::cabinet), withImages,
-                                                      suggestion, {.makeTask = true});
+    const auto cabinet = build(Destination::cabinet, withImages, suggestion, {.makeTask = true});
     EXPECT_EQ(cabinet.category, "books");
     EXPECT_EQ(cabinet.title, "Dune");
     EXPECT_EQ(cabinet.entryType, "novel");
@@ -85,19 +86,17 @@ TEST_F(RequestBuilder, CategoriesTitlesTasksAndAttachments) {
     EXPECT_EQ(cabinet.attachments->size(), 8u);
 
     withImages.keepImagesTogether = false;
-    const auto stash = CaptureRequestBuilder::build(
-        decided(Destination::stash), withImages, std::nullopt,
-        {.category = CabinetCategory::games, .makeTask = true, .taskKind = TaskKind::quick});
+    const auto stash =
+        build(Destination::stash, withImages, std::nullopt,
+              {.category = CabinetCategory::games, .makeTask = true, .taskKind = TaskKind::quick});
     EXPECT_EQ(stash.category, std::nullopt);
     EXPECT_EQ(stash.title, "page title");
     EXPECT_EQ(stash.attachments, std::nullopt);
     EXPECT_EQ(stash.taskKind, "quick");
 
     const auto docket =
-        CaptureRequestBuilder::build(decided(Destination::docket), item("x"), {},
-                                     {.makeTask = true, .taskKind = TaskKind::quick});
-    EXPECT_EQ(docket.makeTask, std::nullopt);
-    EXPECT_EQ(docket.taskKind, std::nullopt);
+        build(Destination::docket, item("x"), {}, {.makeTask = true, .taskKind = TaskKind::quick});
+    EXPECT_FALSE(docket.makeTask || docket.taskKind);
 }
 
 TEST_F(RequestBuilder, HouseholdFieldsOnlyForHearthWithGroceriesNormalised) {
@@ -106,8 +105,7 @@ TEST_F(RequestBuilder, HouseholdFieldsOnlyForHearthWithGroceriesNormalised) {
     suggestion.groceryItems = std::vector<GroceryItem>{GroceryItem{.name = "2 lbs apples"}};
     CaptureItem vendor = item("plumber");
     vendor.contact = ContactCard{.name = "Sam", .organization = " Pipes Ltd "};
-    const auto card =
-        CaptureRequestBuilder::build(decided(Destination::hearth), vendor, suggestion);
+    const auto card = build(Destination::hearth, vendor, suggestion);
     EXPECT_EQ(card.hearthKind, "vendor");
     ASSERT_TRUE(card.vendor);
     EXPECT_EQ(card.vendor->name, "Pipes Ltd");
@@ -116,19 +114,14 @@ TEST_F(RequestBuilder, HouseholdFieldsOnlyForHearthWithGroceriesNormalised) {
 
     CaptureItem plain = item("x");
     plain.hearthKind = "pantry";
-    EXPECT_EQ(CaptureRequestBuilder::build(decided(Destination::hearth), plain, suggestion,
-                                           {.hearthKind = HearthKind::vendor})
+    EXPECT_EQ(build(Destination::hearth, plain, suggestion, {.hearthKind = HearthKind::vendor})
                   .hearthKind,
               "vendor");
-    EXPECT_EQ(
-        CaptureRequestBuilder::build(decided(Destination::hearth), plain, suggestion).hearthKind,
-        "pantry");
+    EXPECT_EQ(build(Destination::hearth, plain, suggestion).hearthKind, "pantry");
     suggestion.groceryItems = std::vector<GroceryItem>{};
-    const auto empty =
-        CaptureRequestBuilder::build(decided(Destination::hearth), item("x"), suggestion);
-    EXPECT_EQ(empty.groceryItems, std::vector<GroceryItem>{});
-    const auto elsewhere =
-        CaptureRequestBuilder::build(decided(Destination::docket), vendor, suggestion);
+    EXPECT_EQ(build(Destination::hearth, item("x"), suggestion).groceryItems,
+              std::vector<GroceryItem>{});
+    const auto elsewhere = build(Destination::docket, vendor, suggestion);
     EXPECT_FALSE(elsewhere.hearthKind || elsewhere.vendor || elsewhere.groceryItems);
 }
 
@@ -137,12 +130,11 @@ TEST_F(RequestBuilder, AudioFieldsNeedAnAudioPathButTheExpiryTravelsAlone) {
     voice.isDictation = true;
     voice.audioDurationSeconds = 12.5;
     voice.audioExpiresAt = dates::parseISO8601("2026-03-01T09:30:00.9Z");
-    const auto noAudio = CaptureRequestBuilder::build(decided(Destination::stash), voice, {});
-    EXPECT_EQ(noAudio.audioMime, std::nullopt);
-    EXPECT_EQ(noAudio.audioDurationSeconds, std::nullopt);
+    const auto noAudio = build(Destination::stash, voice);
+    EXPECT_FALSE(noAudio.audioMime || noAudio.audioDurationSeconds);
     EXPECT_EQ(noAudio.audioExpiresAt, "2026-03-01T09:30:00Z");
     voice.audioPath = " voice/a.m4a ";
-    const auto withAudio = CaptureRequestBuilder::build(decided(Destination::stash), voice, {});
+    const auto withAudio = build(Destination::stash, voice);
     EXPECT_EQ(withAudio.audioPath, "voice/a.m4a");
     EXPECT_EQ(withAudio.audioMime, "audio/m4a");
     EXPECT_EQ(withAudio.audioDurationSeconds, 12.5);

@@ -98,31 +98,30 @@ TEST(CaptureRouter, PhraseCuesMatchLiterallyInAnyLetterCase) {
 }
 
 TEST(CaptureRouter, InferenceNeedsTheThresholdAndNeverGuessesPrivateOrHandPickedLanes) {
-    const auto accepted = CaptureRouter::route(item("x"), suggest(Destination::hearth, 0.6));
-    EXPECT_EQ(accepted, (RouteDecision{Destination::hearth, 0.6, "hearth looks right", std::nullopt,
-                                       State::confident, Rung::contentInference}));
-    EXPECT_EQ(CaptureRouter::route(item("x"), suggest(Destination::hearth, 0.59)),
-              RouteDecision::floor("No confident match — saved where nothing is lost"));
-    EXPECT_EQ(CaptureRouter::route(item("x"), suggest(Destination::hearth, std::nan(""))).rung,
-              Rung::floor);
+    const auto inferred = [](Destination destination, double confidence,
+                             std::optional<std::string> reason = {}) {
+        return CaptureRouter::route(item("x"), suggest(destination, confidence, std::move(reason)));
+    };
+    EXPECT_EQ(inferred(Destination::hearth, 0.6),
+              (RouteDecision{Destination::hearth, 0.6, "hearth looks right", std::nullopt,
+                             State::confident, Rung::contentInference}));
+    const auto noMatch = RouteDecision::floor("No confident match — saved where nothing is lost");
+    EXPECT_EQ(inferred(Destination::hearth, 0.59), noMatch);
+    EXPECT_EQ(inferred(Destination::hearth, std::nan("")).rung, Rung::floor);
 
-    EXPECT_EQ(CaptureRouter::route(item("x"), suggest(Destination::trove, 0.9)).reason,
+    EXPECT_EQ(inferred(Destination::trove, 0.9).reason,
               "trove is only ever chosen by hand — saved to stash");
-    EXPECT_EQ(CaptureRouter::route(item("x"), suggest(Destination::trove, 0.3)).reason,
-              "No confident match — saved where nothing is lost");
-    EXPECT_EQ(CaptureRouter::route(item("x"), suggest(Destination::pulse, 0.9)).reason,
-              "Saved to stash");
-    const auto bloom = CaptureRouter::route(item("x"), suggest(Destination::bloom, 0.99));
-    EXPECT_EQ(bloom, RouteDecision::floor(
-                         "Looks personal — parked in stash rather than guessed into diary"));
+    EXPECT_EQ(inferred(Destination::trove, 0.3), noMatch);
+    EXPECT_EQ(inferred(Destination::pulse, 0.9).reason, "Saved to stash");
+    EXPECT_EQ(
+        inferred(Destination::bloom, 0.99),
+        RouteDecision::floor("Looks personal — parked in stash rather than guessed into diary"));
 
-    const auto rapport = CaptureRouter::route(item("x"), suggest(Destination::rapport, 0.7, " \n"));
+    const auto rapport = inferred(Destination::rapport, 0.7, " \n");
     EXPECT_EQ(rapport.destination, Destination::rapport);
     EXPECT_EQ(rapport.reason, "rapport looks right");
     EXPECT_FALSE(rapport.person);
-    EXPECT_EQ(
-        CaptureRouter::route(item("x"), suggest(Destination::docket, 0.8, " Due soon \n")).reason,
-        "Due soon");
+    EXPECT_EQ(inferred(Destination::docket, 0.8, " Due soon \n").reason, "Due soon");
 }
 
 TEST(CabinetRedirects, FoodGoesToHearthAndTheRetiredShelfToStash) {
