@@ -28,24 +28,16 @@ struct ClientFixture : testing::Test {
 
 } // namespace
 
-TEST_F(ClientFixture, SendsOnePostWithTheHeadersInOrderAndReadsTheReply) {
-    transport.play({ScriptedTransport::reply(
-        200, R"({"id":"e-1","status":"filed","destination":"docket","category":7,
-                 "route":{"state":"written","destination":"docket","code":"ok"}})")});
+// The URL, method and the server's reading of the request are tested against the dev backend.
+TEST_F(ClientFixture, SendsTheBodyWithTheTrimmedBearerAndTheKeyWithinThirtySeconds) {
+    transport.play({ScriptedTransport::reply(200, R"({"id":"e-1","status":"filed"})")});
     const auto result = client.send(request, "key-1");
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->success);
     EXPECT_EQ(result->id, "e-1");
-    EXPECT_EQ(result->destination, "docket");
-    EXPECT_EQ(result->category, std::nullopt);
-    ASSERT_TRUE(result->route);
-    EXPECT_EQ(result->route->state.kind, RouteOutcome::StateKind::written);
-    EXPECT_EQ(result->route->code, "ok");
 
     ASSERT_EQ(transport.requests().size(), 1u);
     const HttpRequest sent = transport.requests()[0];
-    EXPECT_EQ(sent.method, "POST");
-    EXPECT_EQ(sent.url, CaptureConfig::ingestURL());
     EXPECT_EQ(sent.timeout, 30s);
     EXPECT_EQ(sent.body, R"({"content":"hello","tags":["desktop"]})");
     const HttpHeaders expected = {{"Content-Type", "application/json"},
@@ -57,30 +49,25 @@ TEST_F(ClientFixture, SendsOnePostWithTheHeadersInOrderAndReadsTheReply) {
 
 TEST_F(ClientFixture, NoTokenOrAnUnencodableRequestMakesNoRequest) {
     FixedToken blank(" \n\t");
-    EXPECT_EQ(CaptureClient(blank, transport, sleeper).send(request, "k").error(),
-              CaptureError::missingToken());
     FixedToken none(std::nullopt);
-    EXPECT_EQ(CaptureClient(none, transport, sleeper).send(request, "k").error().description(),
-              "No capture token — add it in the tarvo app first.");
+    for (FixedToken* missing : {&blank, &none}) {
+        EXPECT_EQ(CaptureClient(*missing, transport, sleeper).send(request, "k").error(),
+                  CaptureError::missingToken());
+    }
     CaptureIngestRequest bad{{.content = "x", .audioDurationSeconds = std::nan("")}};
-    const auto failed = client.send(bad, "k");
-    EXPECT_EQ(failed.error(), CaptureError::encodingFailed());
-    EXPECT_EQ(failed.error().code(), 2);
+    EXPECT_EQ(client.send(bad, "k").error(), CaptureError::encodingFailed());
     EXPECT_TRUE(transport.requests().empty());
 }
 
 // Refusals sent once and 503s sent three times with their pauses are tested over real HTTP with
-// the outbox; any status but a 4xx is retried, and the last reply is the one returned.
-TEST_F(ClientFixture, EveryStatusButA4xxIsRetriedAndTheLastReplyIsReturned) {
+// the outbox; here any other status is retried too, and the last server reply outlives later
+// transport failures.
+TEST_F(ClientFixture, EveryStatusButA4xxIsRetriedAndTheLastServerReplyIsReturned) {
     transport.play({ScriptedTransport::reply(503, "a"), ScriptedTransport::reply(302, "b"),
                     ScriptedTransport::reply(503, "c")});
-    const auto unavailable = client.send(request, "k");
+    EXPECT_EQ(client.send(request, "k")->body, "c");
     EXPECT_EQ(transport.requests().size(), 3u);
-    EXPECT_EQ(unavailable->statusCode, 503);
-    EXPECT_EQ(unavailable->body, "c");
-}
 
-TEST_F(ClientFixture, TheLastServerReplyOutlivesLaterTransportFailures) {
     transport.play({ScriptedTransport::reply(503), ScriptedTransport::refused("reset"),
                     ScriptedTransport::refused("refused")});
     const auto held = client.send(request, "k");
@@ -89,10 +76,8 @@ TEST_F(ClientFixture, TheLastServerReplyOutlivesLaterTransportFailures) {
 
     transport.play({ScriptedTransport::refused("one"), ScriptedTransport::refused("two"),
                     ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9")});
-    const auto failed = client.send(request, "k");
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), CaptureError::network("Failed to connect to 127.0.0.1 port 9"));
-    EXPECT_EQ(failed.error().code(), 0);
+    EXPECT_EQ(client.send(request, "k").error(),
+              CaptureError::network("Failed to connect to 127.0.0.1 port 9"));
 }
 
 TEST_F(ClientFixture, WithoutAKeyEachSendUsesOneFreshUUIDForAllItsAttempts) {
@@ -115,14 +100,13 @@ TEST_F(ClientFixture, AStopDuringThePauseEndsTheSendWithoutFurtherRequests) {
         stop.request_stop();
     };
     transport.play({ScriptedTransport::reply(503)});
-    const auto held = client.send(request, "k", stop.get_token());
-    EXPECT_EQ(held->statusCode, 503);
+    EXPECT_EQ(client.send(request, "k", stop.get_token())->statusCode, 503);
     EXPECT_EQ(transport.requests().size(), 1u);
 
     std::stop_source stopped;
     stopped.request_stop();
-    const auto cancelled = client.send(request, "k", stopped.get_token());
-    EXPECT_EQ(cancelled.error(), CaptureError::network("cancelled"));
+    EXPECT_EQ(client.send(request, "k", stopped.get_token()).error(),
+              CaptureError::network("cancelled"));
     EXPECT_EQ(transport.requests().size(), 1u);
 }
 
@@ -132,12 +116,14 @@ TEST(IngestResult, ReadsOnlyWellTypedFieldsOfTheReply) {
     EXPECT_EQ(plain.body, "not json");
     EXPECT_FALSE(plain.id || plain.status || plain.route);
 
-    EXPECT_EQ(IngestResult::parse(200, R"({"id":42})").id, std::nullopt);
+    const auto mistyped = IngestResult::parse(200, R"({"id":42,"category":7})");
+    EXPECT_FALSE(mistyped.id || mistyped.category);
     EXPECT_EQ(IngestResult::parse(200, R"({"route":{"destination":"stash"}})").route, std::nullopt);
-    const auto queued = IngestResult::parse(200, R"({"route":{"state":"queued"}})");
+    const auto queued = IngestResult::parse(200, R"({"route":{"state":"queued","code":"ok"}})");
     ASSERT_TRUE(queued.route);
     EXPECT_EQ(queued.route->state, RouteOutcome::State::fromWire("queued"));
     EXPECT_EQ(queued.route->state.wireValue(), "queued");
+    EXPECT_EQ(queued.route->code, "ok");
     EXPECT_EQ(IngestResult::parse(200, R"({"route":{"state":"not_live"}})").route->state.kind,
               RouteOutcome::StateKind::notLive);
     EXPECT_TRUE(IngestResult::parse(202, R"({"status":"parked_for_review"})").isParkedForReview());
