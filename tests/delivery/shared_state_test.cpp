@@ -16,22 +16,13 @@ namespace {
 
 const Date at = *dates::parseISO8601("2026-03-01T09:30:00Z");
 
-class SharedStateTest : public ::testing::Test {
-protected:
+struct SharedStateTest : testing::Test {
     AccountSandbox sandbox;
 };
 
 RecentCapture row(std::string title, std::optional<std::string> owner) {
     return RecentCapture{makeUUIDString(), Destination::docket, std::move(title), at, "e-1",
                          std::nullopt,     std::nullopt,        std::move(owner)};
-}
-
-std::vector<std::string> titles(const std::vector<RecentCapture>& rows) {
-    std::vector<std::string> result;
-    for (const RecentCapture& capture : rows) {
-        result.push_back(capture.title);
-    }
-    return result;
 }
 
 } // namespace
@@ -112,7 +103,8 @@ TEST_F(SharedStateTest, RecentsKeepTwentyRowsOfAllOwnersAndShowEachOwnerOnlyThei
 
     SharedState::logCapture(Destination::stash, "logged now", "e-9", std::nullopt, "books", at);
     const auto mine = SharedState::recent();
-    ASSERT_EQ(titles(mine), std::vector<std::string>{"logged now"});
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].title, "logged now");
     EXPECT_EQ(mine[0].owner, "xctest-user");
     EXPECT_TRUE(isUUIDString(mine[0].id));
     EXPECT_EQ(mine[0].timestamp, at);
@@ -135,7 +127,8 @@ TEST_F(SharedStateTest, RecentsAreStoredInTheirJSONFormAndUnreadableDataStartsAf
     EXPECT_TRUE(SharedState::recent().empty());
     SharedState::logCapture(Destination::stash, "after", std::nullopt, std::nullopt, std::nullopt,
                             at);
-    EXPECT_EQ(titles(SharedState::recent()), std::vector<std::string>{"after"});
+    ASSERT_EQ(SharedState::recent().size(), 1u);
+    EXPECT_EQ(SharedState::recent()[0].title, "after");
 }
 
 TEST(CaptureLinks, DeepenToSafeEntriesAndKnownCabinetCategoriesOnly) {

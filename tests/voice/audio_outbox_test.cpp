@@ -48,13 +48,13 @@ protected:
 } // namespace
 
 TEST(PendingRecordingTest, StoredFormKeepsFieldOrderLeavesOutAbsentValuesAndReadsBack) {
-    PendingRecording full{.id = "A",
-                          .createdAt = dates::referenceDate + seconds{10},
-                          .duration = 2.5,
-                          .transcript = "hello",
-                          .transcribedBy = TranscriptionEngine::onDeviceThenCloud,
-                          .savedAt = dates::referenceDate + seconds{20},
-                          .owner = "u-1"};
+    const PendingRecording full{.id = "A",
+                                .createdAt = dates::referenceDate + seconds{10},
+                                .duration = 2.5,
+                                .transcript = "hello",
+                                .transcribedBy = TranscriptionEngine::onDeviceThenCloud,
+                                .savedAt = dates::referenceDate + seconds{20},
+                                .owner = "u-1"};
     EXPECT_EQ(full.storedForm(),
               R"({"id":"A","createdAt":10.0,"duration":2.5,"transcript":"hello",)"
               R"("transcribedBy":"onDeviceThenCloud","savedAt":20.0,"owner":"u-1"})");
@@ -68,6 +68,11 @@ TEST(PendingRecordingTest, StoredFormKeepsFieldOrderLeavesOutAbsentValuesAndRead
     PendingRecording broken = bare;
     broken.duration = std::numeric_limits<double>::infinity();
     EXPECT_EQ(broken.storedForm(), std::nullopt);
+
+    // Only a transcript with text counts.
+    EXPECT_TRUE(full.isTranscribed());
+    EXPECT_FALSE(bare.isTranscribed());
+    EXPECT_FALSE(PendingRecording{.transcript = " \n\t"}.isTranscribed());
 }
 
 TEST(PendingRecordingTest, RecordsWithMissingOrMistypedFieldsDoNotDecode) {
@@ -84,16 +89,7 @@ TEST(PendingRecordingTest, RecordsWithMissingOrMistypedFieldsDoNotDecode) {
     }
 }
 
-TEST(PendingRecordingTest, OnlyATranscriptWithTextCounts) {
-    PendingRecording recording;
-    EXPECT_FALSE(recording.isTranscribed());
-    recording.transcript = " \n\t";
-    EXPECT_FALSE(recording.isTranscribed());
-    recording.transcript = " ok ";
-    EXPECT_TRUE(recording.isTranscribed());
-}
-
-TEST_F(AudioOutboxTest, RecordsArePrivateFilesInTheSharedRecordingsFolder) {
+TEST_F(AudioOutboxTest, ARecordIsAPrivateFileKeepingItsTranscriptSendingAndSize) {
     const auto folder = AudioOutbox::directory();
     ASSERT_TRUE(folder);
     EXPECT_TRUE(AudioOutbox::usingSharedContainer());
@@ -102,20 +98,17 @@ TEST_F(AudioOutboxTest, RecordsArePrivateFilesInTheSharedRecordingsFolder) {
 
     const auto made = recording();
     ASSERT_TRUE(AudioOutbox::save(made));
-    EXPECT_EQ(tarvo::test::fileMode(*folder / (made.id + ".json")), 0600U);
+    const fs::path record = *folder / (made.id + ".json");
+    EXPECT_EQ(tarvo::test::fileMode(record), 0600U);
     EXPECT_EQ(AudioOutbox::load(made.id), made);
     EXPECT_EQ(AudioOutbox::audioURL(made.id), *folder / (made.id + ".m4a"));
     EXPECT_FALSE(AudioOutbox::hasAudio(made.id));
-    writeFile(*AudioOutbox::audioURL(made.id), "audio");
+    writeFile(*AudioOutbox::audioURL(made.id), std::string(5000, 'a'));
     EXPECT_TRUE(AudioOutbox::hasAudio(made.id));
-}
+    EXPECT_EQ(AudioOutbox::totalBytes(), 5000 + fs::file_size(record));
 
-TEST_F(AudioOutboxTest, TranscriptAndSendingAreKeptInTheRecord) {
-    const auto made = recording();
-    ASSERT_TRUE(AudioOutbox::save(made));
     EXPECT_TRUE(AudioOutbox::attachTranscript("call mum", TranscriptionEngine::cloud, made.id));
     EXPECT_TRUE(AudioOutbox::markSaved(made.id, start + seconds{5}));
-
     const auto loaded = AudioOutbox::load(made.id);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->transcript, "call mum");
@@ -209,13 +202,7 @@ TEST_F(AudioOutboxTest, PruningFollowsEachRetentionAndNeverTakesUnsentRecordings
     EXPECT_EQ(ids(AudioOutbox::all()), std::vector{unsent.id});
 }
 
-TEST_F(AudioOutboxTest, SizesAreCountedAndLabelledInKilobytesAndMegabytes) {
-    const auto made = recording();
-    ASSERT_TRUE(AudioOutbox::save(made));
-    writeFile(*AudioOutbox::audioURL(made.id), std::string(5000, 'a'));
-    const auto record = fs::file_size(*AudioOutbox::directory() / (made.id + ".json"));
-    EXPECT_EQ(AudioOutbox::totalBytes(), 5000 + record);
-
+TEST(AudioOutboxLabels, SizesInKilobytesAndMegabytesAndDurationsInMinutes) {
     EXPECT_EQ(AudioOutbox::sizeLabel(1499), "1 KB");
     EXPECT_EQ(AudioOutbox::sizeLabel(1500), "2 KB");
     EXPECT_EQ(AudioOutbox::sizeLabel(999'499), "999 KB");
@@ -223,5 +210,5 @@ TEST_F(AudioOutboxTest, SizesAreCountedAndLabelledInKilobytesAndMegabytes) {
     EXPECT_EQ(AudioOutbox::sizeLabel(2'460'000), "2.5 MB");
     EXPECT_EQ(AudioOutbox::sizeLabel(123'456'789'012), "123456.8 MB");
     EXPECT_EQ(AudioOutbox::sizeLabel(-5), "0 KB");
-    EXPECT_EQ(AudioOutbox::durationLabel(made), "0:12");
+    EXPECT_EQ(AudioOutbox::durationLabel({.duration = 12.5}), "0:12");
 }
