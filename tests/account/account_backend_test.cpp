@@ -54,6 +54,15 @@ protected:
         return count;
     }
     std::optional<UserSession> stored() { return SessionStore::read(sandbox.secrets()); }
+    // A new user's session; a refused sign-in throws, failing the test.
+    UserSession signIn(SupabaseAuth& auth) { return auth.signIn(newUser(), password).value(); }
+    // A new user's session, stored as if it ran out in 30 seconds on the real clock.
+    UserSession staleSession(SupabaseAuth& auth) {
+        UserSession session = signIn(auth);
+        session.expiresAt = dates::now() + 30s;
+        EXPECT_TRUE(SessionStore::save(session, sandbox.secrets()));
+        return session;
+    }
 
     AccountSandbox sandbox;
     DevBackendProcess backend;
@@ -84,10 +93,7 @@ TEST_F(AccountBackendTest, SignInStoresTheServersSession) {
 // would look stale too, and a caller arriving after the first refresh would refresh again.
 TEST_F(AccountBackendTest, EightThreadsOnAStaleSessionSendOneRefresh) {
     SupabaseAuth auth(services());
-    auto session = auth.signIn(newUser(), password);
-    ASSERT_TRUE(session);
-    session->expiresAt = dates::now() + 30s;
-    ASSERT_TRUE(SessionStore::save(*session, sandbox.secrets()));
+    const UserSession session = staleSession(auth);
 
     std::latch ready(8);
     std::vector<std::optional<std::string>> tokens(8);
@@ -104,16 +110,13 @@ TEST_F(AccountBackendTest, EightThreadsOnAStaleSessionSendOneRefresh) {
     for (const auto& token : tokens) {
         ASSERT_TRUE(token);
         EXPECT_EQ(*token, stored()->accessToken);
-        EXPECT_NE(*token, session->accessToken);
+        EXPECT_NE(*token, session.accessToken);
     }
 }
 
 TEST_F(AccountBackendTest, ProgramsSharingTheStoredSessionSpendItsRefreshTokenOnce) {
     SupabaseAuth auth(services());
-    auto session = auth.signIn(newUser(), password);
-    ASSERT_TRUE(session);
-    session->expiresAt = dates::now() + 30s;
-    ASSERT_TRUE(SessionStore::save(*session, sandbox.secrets()));
+    const UserSession session = staleSession(auth);
 
     std::vector<tarvo::test::ChildProcess> programs;
     for (int i = 0; i < 4; ++i) {
@@ -127,23 +130,22 @@ TEST_F(AccountBackendTest, ProgramsSharingTheStoredSessionSpendItsRefreshTokenOn
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.output, stored()->accessToken + "\n");
     }
-    EXPECT_NE(stored()->accessToken, session->accessToken);
+    EXPECT_NE(stored()->accessToken, session.accessToken);
     EXPECT_EQ(refreshRequests(), 1u);
 }
 
 TEST_F(AccountBackendTest, AReusedRefreshTokenIsRefusedAndSignsThePersonOut) {
     ManualClock clock(dates::now());
     SupabaseAuth auth(services(clock));
-    const auto original = auth.signIn(newUser(), password);
-    ASSERT_TRUE(original);
+    const UserSession original = signIn(auth);
     // Two rotations make the original refresh token an ancestor the server will not take again.
     for (int i = 0; i < 2; ++i) {
         clock.set(stored()->expiresAt - 30s);
         ASSERT_TRUE(auth.validAccessToken());
     }
     ASSERT_EQ(refreshRequests(), 2u);
-    clock.set(original->expiresAt + 1s);
-    ASSERT_TRUE(SessionStore::save(*original, sandbox.secrets()));
+    clock.set(original.expiresAt + 1s);
+    ASSERT_TRUE(SessionStore::save(original, sandbox.secrets()));
 
     EXPECT_EQ(auth.validAccessToken(), std::nullopt);
     EXPECT_FALSE(auth.isSignedIn());
@@ -152,21 +154,19 @@ TEST_F(AccountBackendTest, AReusedRefreshTokenIsRefusedAndSignsThePersonOut) {
 
 TEST_F(AccountBackendTest, SignOutEndsTheServerSessionAndWorksOffline) {
     SupabaseAuth auth(services());
-    const auto session = auth.signIn(newUser(), password);
-    ASSERT_TRUE(session);
+    const UserSession session = signIn(auth);
     auth.signOut();
     EXPECT_FALSE(auth.isSignedIn());
     // The server forgot the session: its refresh token is no longer found.
-    EXPECT_EQ(client.refresh(session->refreshToken).status, 400);
+    EXPECT_EQ(client.refresh(session.refreshToken).status, 400);
 
-    const auto again = auth.signIn(session->email.value(), password);
-    ASSERT_TRUE(again);
+    ASSERT_TRUE(auth.signIn(session.email.value(), password));
     backend.stop();
     const auto begun = std::chrono::steady_clock::now();
     auth.signOut();
     EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s);
     EXPECT_FALSE(auth.isSignedIn());
-    EXPECT_EQ(SupabaseAuth(services()).signIn(session->email.value(), password).error().kind,
+    EXPECT_EQ(SupabaseAuth(services()).signIn(session.email.value(), password).error().kind,
               AuthError::Kind::network);
 }
 
@@ -174,10 +174,9 @@ TEST_F(AccountBackendTest, AppsEnabledFollowsTheServerWithinItsFiveMinuteAndDayR
     ManualClock clock(dates::now());
     SupabaseAuth auth(services(clock));
     const SupabaseJWTAuthProvider userAuth(&auth);
-    const auto session = auth.signIn(newUser(), password);
-    ASSERT_TRUE(session);
+    const UserSession session = signIn(auth);
     ASSERT_EQ(client
-                  .send("PUT", "/__dev/users/" + session->userID + "/apps",
+                  .send("PUT", "/__dev/users/" + session.userID + "/apps",
                         R"({"docket": false, "diary": false})",
                         {{"Content-Type", "application/json"}})
                   .status,

@@ -1,22 +1,106 @@
 #include "support/account_sandbox.hpp"
+#include "support/fixed_token.hpp"
+#include "support/scripted_transport.hpp"
 
 #include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/token_store.hpp>
+#include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/crypto.hpp>
 #include <capturekit/platform/host_name.hpp>
+#include <capturekit/platform/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace capturekit;
 using tarvo::test::AccountSandbox;
+using tarvo::test::FixedToken;
+using tarvo::test::ScriptedTransport;
 
 namespace {
 
 const UserSession session{"access", "refresh", *dates::parseISO8601("2026-03-01T09:30:00Z"),
                           "user-1", std::nullopt};
 
+std::string jwt(const std::string& claims) {
+    return base64::encodeURLUnpadded(R"({"alg":"HS256"})") + "." +
+           base64::encodeURLUnpadded(claims) + ".signature";
+}
+
+class DeviceTokenMinterTest : public ::testing::Test {
+protected:
+    std::expected<std::string, DeviceTokenMinter::Failure> mint(const AuthProvider& auth,
+                                                                SecretStore* secrets = nullptr) {
+        return DeviceTokenMinter::mint(
+            "Kim’s laptop", "linux", {},
+            {&transport, &auth, secrets ? secrets : &sandbox.secrets(), std::nullopt});
+    }
+
+    AccountSandbox sandbox;
+    ScriptedTransport::Reply answer = ScriptedTransport::reply(201, "");
+    ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
+        return answer;
+    }};
+};
+
 } // namespace
+
+// The registration sends only the token's hash, and the user from the stored session when the
+// bearer names none; the token is stored once registered.
+TEST_F(DeviceTokenMinterTest, RegistersTheTokensHashForTheSessionsUserAndStoresTheToken) {
+    ASSERT_TRUE(SessionStore::save(
+        UserSession{"opaque", "r", dates::now(), "user-from-session", std::nullopt},
+        sandbox.secrets()));
+    const auto minted = mint(FixedToken(jwt(R"({"email":"kim@example.test"})")));
+    ASSERT_TRUE(minted);
+    EXPECT_EQ(*json::parse(transport.requests().at(0).body),
+              (Json{{"user_id", "user-from-session"},
+                    {"name", "Kim’s laptop"},
+                    {"source", "linux"},
+                    {"token_hash", crypto::sha256Hex(*minted)}}));
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), *minted);
+}
+
+TEST_F(DeviceTokenMinterTest, WithoutABearerOrAUserNothingIsSent) {
+    for (const std::optional<std::string>& bearer :
+         {std::optional<std::string>(), std::optional<std::string>(" \t\n"),
+          std::optional<std::string>("not-a-jwt")}) {
+        const auto result = mint(FixedToken(bearer));
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().description(),
+                  "Sign in first — a capture token belongs to your account.");
+    }
+    EXPECT_TRUE(transport.requests().empty());
+    EXPECT_FALSE(TokenStore::hasToken(sandbox.secrets()));
+}
+
+TEST_F(DeviceTokenMinterTest, RefusalsCarryTheServersTextOrTheFallbackAndKeepTheStoredToken) {
+    const FixedToken auth(jwt(R"({"sub":"user-1"})"));
+    ASSERT_TRUE(TokenStore::save("vlt_kept", sandbox.secrets()));
+    const std::string longBody = R"({"code":"42501","message":")" + std::string(300, 'x') + R"("})";
+    answer = ScriptedTransport::reply(403, longBody);
+    EXPECT_EQ(mint(auth).error().description(), longBody.substr(0, 200));
+    answer = ScriptedTransport::reply(500, "\xff\xfe");
+    EXPECT_EQ(mint(auth).error().description(), "Couldn't register this device (500).");
+    EXPECT_EQ(TokenStore::read(sandbox.secrets()), "vlt_kept");
+}
+
+TEST_F(DeviceTokenMinterTest, TransportAndKeyringFailuresAreToldApart) {
+    const FixedToken auth(jwt(R"({"sub":"user-1"})"));
+    answer = ScriptedTransport::refused("Connection refused");
+    const auto failed = mint(auth);
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(std::holds_alternative<HttpError>(failed.error().reason));
+    EXPECT_EQ(failed.error().description(), "Connection refused");
+
+    answer = ScriptedTransport::reply(201, "");
+    std::ofstream(sandbox.folder() / "blocker") << "x";
+    FileSecretStore unwritable(sandbox.folder() / "blocker" / "secrets.json");
+    EXPECT_EQ(mint(auth, &unwritable).error().description(),
+              "Couldn't save the token to the keyring.");
+}
 
 TEST(AccountStores, ASessionRoundTripsAndACorruptOneReadsAsSignedOutWithoutBeingDeleted) {
     AccountSandbox sandbox;
