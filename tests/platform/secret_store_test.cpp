@@ -206,6 +206,7 @@ TEST(SecretServiceTimeLimit, AKeyringThatNeverAnswersTimesOutInsteadOfHanging) {
     ::close(listener);
 
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, "timedOut\n");
+    const SecretStoreError timedOut{SecretStoreError::Kind::timedOut, {}};
+    EXPECT_EQ(result.output, timedOut.description() + "\n");
     EXPECT_LT(elapsed, std::chrono::seconds(5));
 }

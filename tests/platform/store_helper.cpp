@@ -4,7 +4,7 @@
 //       every update was written
 //   store_helper secret-read LIMIT_MS
 //       reads an item from the Secret Service with that time limit and prints "present",
-//       "absent" or the error kind ("unavailable", "timedOut", "failed")
+//       "absent" or the error's description
 //   store_helper valid-token SECRETS_FILE LOCK_FILE API_BASE ANON_KEY
 //       prints the access token another program of the suite, sharing the stored session, hands
 //       out, or "none"
@@ -42,24 +42,12 @@ int append(const char* base, const char* domain, const char* key, const std::str
     return 0;
 }
 
-std::string_view kindName(SecretStoreError::Kind kind) {
-    switch (kind) {
-    case SecretStoreError::Kind::unavailable:
-        return "unavailable";
-    case SecretStoreError::Kind::timedOut:
-        return "timedOut";
-    case SecretStoreError::Kind::failed:
-        return "failed";
-    }
-    return "failed";
-}
-
 int secretRead(long limitMilliseconds) {
     SecretServiceStore store{std::chrono::milliseconds(limitMilliseconds)};
     const auto result = store.read("tarvo.test.helper", "probe");
-    const std::string_view outcome =
-        !result ? kindName(result.error().kind) : (*result ? "present" : "absent");
-    std::printf("%.*s\n", static_cast<int>(outcome.size()), outcome.data());
+    const std::string outcome =
+        !result ? result.error().description() : (*result ? "present" : "absent");
+    std::printf("%s\n", outcome.c_str());
     std::fflush(stdout);
     // The cancelled call may still be running on its thread; leave without waiting for it.
     std::_Exit(0);
