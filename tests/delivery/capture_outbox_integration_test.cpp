@@ -17,10 +17,7 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
-using tarvo::test::BackendClient;
-using tarvo::test::DevBackendEnvironment;
-using tarvo::test::FixedToken;
-using tarvo::test::RecordingSleeper;
+using namespace tarvo::test;
 
 namespace {
 
@@ -45,9 +42,9 @@ private:
 };
 
 struct OutboxAgainstBackend : testing::Test {
-    tarvo::test::AccountSandbox sandbox;
+    AccountSandbox sandbox;
     BackendClient backend{DevBackendEnvironment::backend()};
-    tarvo::test::Account account = backend.newAccount();
+    Account account = backend.newAccount();
     FixedToken token{account.deviceToken};
     ShortTimeoutSession session{250ms};
     RecordingSleeper sleeper;

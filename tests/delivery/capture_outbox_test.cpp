@@ -20,11 +20,7 @@
 
 using namespace capturekit;
 using namespace std::chrono_literals;
-using tarvo::test::AccountSandbox;
-using tarvo::test::fileMode;
-using tarvo::test::FixedToken;
-using tarvo::test::RecordingSleeper;
-using tarvo::test::ScriptedTransport;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -75,9 +71,10 @@ struct OutboxFixture : testing::Test {
 
     fs::path fileOf(const OutboxItem& queued) const { return folder / (queued.id + ".json"); }
 
-    std::optional<OutboxItem> onDisk(const OutboxItem& queued) const {
-        const auto decoded = OutboxItem::decode(atomic_file::read(fileOf(queued)).value_or(""));
-        return decoded ? std::optional(*decoded) : std::nullopt;
+    // The item as its file holds it now; an empty item when it cannot be read.
+    OutboxItem onDisk(const OutboxItem& queued) const {
+        return OutboxItem::decode(atomic_file::read(fileOf(queued)).value_or(""))
+            .value_or(OutboxItem{});
     }
 
     static std::vector<std::string> pendingTitles() {
@@ -122,9 +119,6 @@ TEST_F(OutboxFixture, EnqueueWritesAPrivateFileIntoThePrivateOutboxOfTheAppGroup
     EXPECT_GE(queued.createdAt, before);
     EXPECT_FALSE(queued.attempts);
     EXPECT_EQ(fileMode(expected / (queued.id + ".json")), 0600u);
-    EXPECT_EQ(CaptureOutbox::queued(),
-              (std::vector<CaptureOutbox::QueuedRow>{
-                  {"Outer Wilds", Destination::cabinet, queued.createdAt, std::nullopt}}));
 }
 
 TEST_F(OutboxFixture, EnqueueSaysFalseWhenTheItemIsNotOnDisk) {
@@ -205,17 +199,13 @@ TEST_F(OutboxFixture, TheSummaryNamesTheNewestErrorAndTheOldestItem) {
     older.attempts = 3;
     ASSERT_TRUE(CaptureOutbox::enqueue(older));
     ASSERT_TRUE(CaptureOutbox::enqueue(item("newer", t0 + 1min)));
-    auto summary = CaptureOutbox::summary();
-    ASSERT_TRUE(summary);
-    const Date oldest = onDisk(older)->createdAt;
-    EXPECT_EQ(*summary, (CaptureOutbox::Summary{oldest, "server 500", 3}));
+    const Date oldest = onDisk(older).createdAt;
+    EXPECT_EQ(CaptureOutbox::summary(), (CaptureOutbox::Summary{oldest, "server 500", 3}));
 
     OutboxItem middle = item("middle", t0 + 30s);
     middle.lastError = CaptureOutbox::reason(429);
     ASSERT_TRUE(CaptureOutbox::enqueue(middle));
-    summary = CaptureOutbox::summary();
-    ASSERT_TRUE(summary);
-    EXPECT_EQ(*summary, (CaptureOutbox::Summary{oldest, "rate limited (429)", 0}));
+    EXPECT_EQ(CaptureOutbox::summary(), (CaptureOutbox::Summary{oldest, "rate limited (429)", 0}));
 }
 
 TEST_F(OutboxFixture, TheLegacyListMovesIntoFilesAndStaysUntilEveryItemIsWritten) {
@@ -246,27 +236,23 @@ TEST_F(OutboxFixture, TheLegacyListMovesIntoFilesAndStaysUntilEveryItemIsWritten
     }
 }
 
-// The stored keys and the logging of deliveries are also tested against the dev backend.
-TEST_F(OutboxFixture, FlushDeliversOnlyTheOwnersItemsOldestFirstAndLogsEachDelivery) {
-    ASSERT_TRUE(CaptureOutbox::enqueue(item("second", t0 + 1s)));
-    OutboxItem first = item("first", t0);
-    first.logDestination = Destination::cabinet;
-    ASSERT_TRUE(CaptureOutbox::enqueue(first));
+// Delivery in order under the stored keys is also tested over real HTTP, and so is the deadline
+// test's pass, which leaves the newer item.
+TEST_F(OutboxFixture, FlushDeliversOnlyTheOwnersItemsAndLogsEachDeliveryAsQueued) {
+    OutboxItem mine = item("mine", t0);
+    mine.logDestination = Destination::cabinet;
+    ASSERT_TRUE(CaptureOutbox::enqueue(mine));
     ASSERT_TRUE(CaptureOutbox::enqueue(item("not mine", t0, "another-user")));
 
-    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 2);
-    const auto requests = transport.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].headers.back().second, "key-first");
-    EXPECT_EQ(requests[0].body, *first.request.encoded());
-    EXPECT_EQ(requests[1].headers.back().second, "key-second");
+    EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 1);
+    ASSERT_EQ(transport.requests().size(), 1u);
+    EXPECT_EQ(transport.requests()[0].headers.back().second, "key-mine");
     EXPECT_EQ(entriesInFolder(), 2u); // the other owner's item and the flush lock
-
     const auto recents = SharedState::recent();
-    ASSERT_EQ(recents.size(), 2u);
-    EXPECT_EQ(recents[1].title, "first");
-    EXPECT_EQ(recents[1].destination, Destination::cabinet);
-    EXPECT_EQ(recents[1].category, "games");
+    ASSERT_EQ(recents.size(), 1u);
+    EXPECT_EQ(recents[0].title, "mine");
+    EXPECT_EQ(recents[0].destination, Destination::cabinet);
+    EXPECT_EQ(recents[0].category, "games");
 }
 
 // Refusals, statuses and stalls are tested against the dev backend; these failures have no reply.
@@ -277,27 +263,23 @@ TEST_F(OutboxFixture, FailuresWithoutAReplyAreRecordedWithTheErrorsCodeAndDescri
         ScriptedTransport::refused("Failed to connect to 127.0.0.1 port 9: Connection refused");
     replies = {refused, refused, refused};
     EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
-    auto kept = onDisk(queued);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->lastError, "0 Failed to connect to 127.0.0.1 port 9: Connection refused");
-    EXPECT_EQ(kept->attempts, 1);
-    EXPECT_EQ(kept->request, queued.request);
+    EXPECT_EQ(onDisk(queued).lastError,
+              "0 Failed to connect to 127.0.0.1 port 9: Connection refused");
+    EXPECT_EQ(onDisk(queued).attempts, 1);
 
     FixedToken blank(" \n");
     const CaptureClient withoutToken(blank, transport, sleeper);
     EXPECT_EQ(CaptureOutbox::flush(withoutToken, false, std::nullopt), 0);
     EXPECT_EQ(transport.requests().size(), 3u);
-    kept = onDisk(queued);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->lastError, "1 No capture token — add it in the tarvo app first.");
-    EXPECT_EQ(kept->attempts, 2);
+    OutboxItem worn = onDisk(queued);
+    EXPECT_EQ(worn.lastError, "1 No capture token — add it in the tarvo app first.");
+    EXPECT_EQ(worn.attempts, 2);
 
     // The count saturates rather than wrapping round to a negative count that un-stalls it.
-    OutboxItem worn = *kept;
     worn.attempts = std::numeric_limits<std::int64_t>::max();
     ASSERT_TRUE(CaptureOutbox::enqueue(worn));
     CaptureOutbox::flush(withoutToken, true, std::nullopt);
-    EXPECT_EQ(onDisk(worn)->attempts, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(onDisk(worn).attempts, std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(CaptureOutbox::stalledCount(), 1u);
 }
 
@@ -347,10 +329,8 @@ TEST_F(OutboxFixture, AFailureIsWrittenOntoTheFileAsItIsNowAndNeverRevivesIt) {
     };
     replies = {ScriptedTransport::reply(429), ScriptedTransport::reply(429)};
     EXPECT_EQ(CaptureOutbox::flush(client, false, std::nullopt), 0);
-    const auto kept = onDisk(changed);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->logTitle, "edited meanwhile");
-    EXPECT_EQ(kept->attempts, 6);
+    EXPECT_EQ(onDisk(changed).logTitle, "edited meanwhile");
+    EXPECT_EQ(onDisk(changed).attempts, 6);
     EXPECT_FALSE(fs::exists(fileOf(removed)));
 }
 

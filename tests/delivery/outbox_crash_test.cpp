@@ -21,32 +21,23 @@ namespace {
 constexpr int runs = 20;
 constexpr int itemsPerRun = 9; // 180 in all: below the cap, so nothing is pushed out
 
-struct ChildReport {
-    std::set<int> begun;
-    std::set<int> saved;
-};
-
 // Starts a writer of items FIRST… and, once it has begun its first enqueue (the slowest: it opens
-// the configuration and the stores), kills it after the delay and reads its report.
-ChildReport killWriterAfter(const fs::path& folder, int first, std::chrono::microseconds delay) {
+// the configuration and the stores), kills it after the delay and adds the items it reported as
+// begun and as saved to those sets.
+void killWriterAfter(const fs::path& folder, int first, std::chrono::microseconds delay,
+                     std::set<int>& begun, std::set<int>& saved) {
     auto writer = tarvo::test::ChildProcess::start(
         TARVO_OUTBOX_CRASH_CHILD,
         {folder.string(), std::to_string(first), std::to_string(itemsPerRun)});
     writer.awaitLine();
     std::this_thread::sleep_for(delay);
     std::istringstream lines(writer.kill().output);
-    ChildReport report;
     char what = 0;
     int number = 0;
     while (lines >> what >> number) {
-        (what == 'b' ? report.begun : report.saved).insert(number);
+        (what == 'b' ? begun : saved).insert(number);
         EXPECT_NE(what, 'f') << "enqueue of item " << number << " failed";
     }
-    return report;
-}
-
-int numberOf(const std::string& title) {
-    return std::stoi(title.substr(title.find(' ') + 1));
 }
 
 } // namespace
@@ -65,28 +56,22 @@ TEST(OutboxCrash, WritersKilledAtRandomMomentsLeaveEveryReportedItemWholeAndNoth
     std::set<int> begun;
     std::set<int> saved;
     for (int run = 0; run < runs; ++run) {
-        const ChildReport report = killWriterAfter(
-            folder, run * itemsPerRun, std::chrono::microseconds(killDelayMicroseconds(random)));
-        begun.insert(report.begun.begin(), report.begun.end());
-        saved.insert(report.saved.begin(), report.saved.end());
+        killWriterAfter(folder, run * itemsPerRun,
+                        std::chrono::microseconds(killDelayMicroseconds(random)), begun, saved);
     }
 
     std::set<int> onDisk;
-    std::size_t temporaries = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (!name.ends_with(".json")) {
-            ++temporaries;
+        if (!name.ends_with(".json")) { // a temporary file left by a kill, aged for removal
             fs::last_write_time(entry.path(),
                                 fs::file_time_type::clock::now() - std::chrono::hours(1));
             continue;
         }
-        const auto text = atomic_file::read(entry.path());
-        ASSERT_TRUE(text) << name;
-        const auto item = OutboxItem::decode(*text);
+        const auto item = OutboxItem::decode(atomic_file::read(entry.path()).value_or(""));
         ASSERT_TRUE(item) << name << ": " << item.error().description();
         EXPECT_EQ(name, item->id + ".json");
-        onDisk.insert(numberOf(item->logTitle));
+        onDisk.insert(std::stoi(item->logTitle.substr(std::string("item ").size())));
     }
     // Every enqueue that returned is on disk; the only others are the ones in flight at a kill,
     // which may or may not have landed.
@@ -99,10 +84,7 @@ TEST(OutboxCrash, WritersKilledAtRandomMomentsLeaveEveryReportedItemWholeAndNoth
         interrupted += saved.contains(number) ? 0 : 1;
     }
     EXPECT_LE(interrupted, static_cast<std::size_t>(runs));
-    EXPECT_EQ(onDisk.size(), saved.size() + interrupted);
     EXPECT_GT(saved.size(), 0u);
-    std::cout << "[ crash    ] " << saved.size() << " enqueues returned, " << onDisk.size()
-              << " items on disk, " << temporaries << " temporary files left by kills\n";
 
     EXPECT_EQ(CaptureOutbox::pendingCount(), onDisk.size());
     EXPECT_EQ(CaptureOutbox::pending().size(), onDisk.size());
