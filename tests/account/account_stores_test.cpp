@@ -108,7 +108,6 @@ TEST(AccountStores, ASessionRoundTripsAndACorruptOneReadsAsSignedOutWithoutBeing
     EXPECT_EQ(SessionStore::read(secrets), std::nullopt);
     ASSERT_TRUE(SessionStore::save(session, secrets));
     EXPECT_EQ(SessionStore::read(secrets), session);
-
     for (const std::string corrupt : {"{", R"({"accessToken":"a"})", "[]", "\xff\xfe"}) {
         ASSERT_TRUE(SessionStore::item(secrets).write(corrupt));
         EXPECT_EQ(SessionStore::read(secrets), std::nullopt) << corrupt;

@@ -47,10 +47,7 @@ TEST(WebSessionCookiesTest, SessionObjectIsSortedAndNamesTheTokensUser) {
                          R"("token_type":"bearer","user":{"aud":"authenticated",)"
                          R"("email":"me@x.io","id":"jwt-user","role":"authenticated"}})");
 
-    UserSession plain = session();
-    plain.accessToken = "opaque";
-    plain.email.reset();
-    plain.expiresAt = now - seconds{90};
+    UserSession plain{"opaque", "r-1", now - seconds{90}, "stored-user", std::nullopt};
     const auto expired = json::parse(*WebSessionCookies::sessionObject(plain, now));
     EXPECT_EQ((*expired)["expires_in"], 0);
     EXPECT_EQ((*expired)["user"]["id"], "stored-user");
@@ -245,15 +242,12 @@ TEST_F(WebSessionBridgeTest, InstallSetsLongLivedSecureCookiesAndTheSeedScript) 
                                             CaptureConfig::supabaseProjectID(), now));
     EXPECT_EQ(view.userScripts()[0].injectionTime, UserScript::InjectionTime::atDocumentStart);
     EXPECT_TRUE(view.userScripts()[0].forMainFrameOnly);
-}
 
-TEST_F(WebSessionBridgeTest, InstallClearsAnotherUsersDataButKeepsTheSameUsers) {
-    ASSERT_TRUE(SessionStore::save(session(), sandbox.secrets()));
+    // The suite's data is another user's when the last installed user was someone else.
     const Preferences suite = CaptureConfig::appGroupPreferences();
     data.setLocalStorageItem(suiteHost, "drafts", "someone else's");
     data.setLocalStorageItem("elsewhere.io", "k", "v");
     suite.set(WebSessionBridge::installedUserKey, std::string("previous-user"));
-
     ASSERT_TRUE(WebSessionBridge::install(data, now, sandbox.secrets()));
     EXPECT_EQ(data.localStorageItem(suiteHost, "drafts"), std::nullopt);
     EXPECT_EQ(data.localStorageItem("elsewhere.io", "k"), "v");
@@ -266,29 +260,25 @@ TEST_F(WebSessionBridgeTest, InstallClearsAnotherUsersDataButKeepsTheSameUsers) 
     EXPECT_EQ(cookieNames(), std::vector{key});
 }
 
-TEST_F(WebSessionBridgeTest, AdoptTakesTheWebApplicationsSessionBeforeItsCookies) {
-    UserSession cookieSession = session("from-cookies");
-    for (const auto& [name, value] :
-         WebSessionCookies::pairs(cookieSession, CaptureConfig::supabaseProjectID(), now)) {
+TEST_F(WebSessionBridgeTest, AdoptTakesOnlyWholeSessionsAndThePagesBeforeItsCookies) {
+    data.setCookie({.name = key, .value = "%7B%7D", .domain = "." + suiteHost});
+    data.setLocalStorageItem(suiteHost, key, R"({"access_token":"a"})");
+    EXPECT_FALSE(WebSessionBridge::adopt(view, sandbox.secrets()));
+    EXPECT_FALSE(WebSessionBridge::adopt(data, sandbox.secrets()));
+    EXPECT_EQ(SessionStore::read(sandbox.secrets()), std::nullopt);
+
+    for (const auto& [name, value] : WebSessionCookies::pairs(
+             session("from-cookies"), CaptureConfig::supabaseProjectID(), now)) {
         data.setCookie({.name = name, .value = value, .domain = "." + suiteHost});
     }
     data.setLocalStorageItem(suiteHost, key,
                              *WebSessionCookies::sessionObject(session("from-page"), now));
-
     ASSERT_TRUE(WebSessionBridge::adopt(view, sandbox.secrets()));
     EXPECT_EQ(SessionStore::read(sandbox.secrets())->refreshToken, "from-page");
 
     view.load("https://elsewhere.io/");
     ASSERT_TRUE(WebSessionBridge::adopt(view, sandbox.secrets()));
     EXPECT_EQ(SessionStore::read(sandbox.secrets())->refreshToken, "from-cookies");
-}
-
-TEST_F(WebSessionBridgeTest, AdoptStoresNothingWithoutACompleteSession) {
-    data.setCookie({.name = key, .value = "%7B%7D", .domain = "." + suiteHost});
-    data.setLocalStorageItem(suiteHost, key, R"({"access_token":"a"})");
-    EXPECT_FALSE(WebSessionBridge::adopt(view, sandbox.secrets()));
-    EXPECT_FALSE(WebSessionBridge::adopt(data, sandbox.secrets()));
-    EXPECT_EQ(SessionStore::read(sandbox.secrets()), std::nullopt);
 }
 
 TEST_F(WebSessionBridgeTest, ClearRemovesEveryCopyOfTheSessionAndNothingElse) {
