@@ -1,7 +1,7 @@
 // The hot keys' grabs and the selection-capture steps against a real X server (Xvfb).
 
 #include "qt_event_loop.hpp"
-#include "xvfb_display.hpp"
+#include "support/child_process.hpp"
 
 #include <desktop/platform/x11/x11_error_trap.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
@@ -34,7 +34,15 @@ using tarvo::test::runEventsUntil;
 class X11ServicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        xvfb = new test::XvfbDisplay();
+        // A private X server, which writes its display number once it accepts connections.
+        xvfb = test::ChildProcess::start(
+            "/bin/sh",
+            {"-c", "exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null"});
+        xvfb.awaitLine();
+        if (!xvfb.received.ends_with('\n')) {
+            throw std::runtime_error("Xvfb did not start");
+        }
+        ::setenv("DISPLAY", (":" + xvfb.received.substr(0, xvfb.received.size() - 1)).c_str(), 1);
         qputenv("QT_QPA_PLATFORM", "xcb");
         static int argc = 1;
         static char name[] = "tarvo-x11-test";
@@ -45,7 +53,8 @@ protected:
     static void TearDownTestSuite() {
         XCloseDisplay(other);
         delete application;
-        delete xvfb;
+        ::kill(xvfb.pid, SIGTERM);
+        xvfb.finish();
     }
 
     // Types a key with modifiers as another program would, through XTEST.
@@ -74,13 +83,13 @@ protected:
         return xclip.readAllStandardOutput();
     }
 
-    static inline test::XvfbDisplay* xvfb = nullptr;
+    static inline test::ChildProcess xvfb;
     static inline QGuiApplication* application = nullptr;
     static inline Display* other = nullptr;
     X11SelectionServices services;
 };
 
-TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressInEveryLockStateUntilItIsDropped) {
+TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsGrabsBack) {
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
@@ -88,15 +97,10 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressInEveryLockStateUntilItIsDropped
 
     type({XK_Control_L, XK_Alt_L, XK_c});
     EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }, 5s));
-    type({XK_Num_Lock});
-    type({XK_Control_L, XK_Alt_L, XK_c});
-    EXPECT_TRUE(runEventsUntil([&] { return fired == 2; }, 5s));
-    type({XK_Num_Lock});
-
     key.reset();
     type({XK_Control_L, XK_Alt_L, XK_c});
     runEventsFor(300ms);
-    EXPECT_EQ(fired, 2);
+    EXPECT_EQ(fired, 1);
     // Every grab was given back: another program may now take the key.
     X11ErrorTrap trap(other);
     XGrabKey(other, XKeysymToKeycode(other, XK_c), ControlMask | Mod1Mask, DefaultRootWindow(other),
@@ -104,23 +108,6 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressInEveryLockStateUntilItIsDropped
     EXPECT_FALSE(trap.failed());
     XUngrabKey(other, XKeysymToKeycode(other, XK_c), ControlMask | Mod1Mask,
                DefaultRootWindow(other));
-}
-
-TEST_F(X11ServicesTest, AKeyAnotherProgramHoldsIsAFailedRegistration) {
-    const int t = XKeysymToKeycode(other, XK_t);
-    XGrabKey(other, t, ControlMask | Mod1Mask, DefaultRootWindow(other), False, GrabModeAsync,
-             GrabModeAsync);
-    XSync(other, False);
-    X11HotkeyService hotkeys;
-    auto quickEntry = hotkeys.makeHotkey(2, 'T', [] {});
-    auto selection = hotkeys.makeHotkey(1, 'C', [] {});
-    EXPECT_FALSE(quickEntry->registerCombo(HotkeyCombo::controlOption));
-    EXPECT_TRUE(selection->registerCombo(HotkeyCombo::controlOption));
-    EXPECT_TRUE(quickEntry->registerCombo(HotkeyCombo::controlCommand));
-
-    XUngrabKey(other, t, ControlMask | Mod1Mask, DefaultRootWindow(other));
-    XSync(other, False);
-    EXPECT_TRUE(quickEntry->registerCombo(HotkeyCombo::controlOption));
 }
 
 TEST_F(X11ServicesTest, KeyRepeatsDoNotFireAgainAndOtherEventsPassOn) {
@@ -190,7 +177,7 @@ TEST_F(X11ServicesTest, TheClipboardComesBackWithEveryFormat) {
     EXPECT_EQ(readClipboard("application/x-tarvo-note"), "note");
 }
 
-TEST_F(X11ServicesTest, ACopyNobodyAnswersTimesOutAndHeldKeysCanBeReleased) {
+TEST_F(X11ServicesTest, AHeldModifierIsSeenAndCanBeReleased) {
     XTestFakeKeyEvent(other, XKeysymToKeycode(other, XK_Control_L), True, CurrentTime);
     XSync(other, False);
     EXPECT_TRUE(onCaptureThread([&] { return services.modifiers().anyHeld(); }));
@@ -198,15 +185,6 @@ TEST_F(X11ServicesTest, ACopyNobodyAnswersTimesOutAndHeldKeysCanBeReleased) {
         services.modifiers().releaseHeld();
         return services.modifiers().anyHeld();
     }));
-
-    const auto before = onCaptureThread([&] { return services.clipboard().changeCount(); });
-    const auto started = std::chrono::steady_clock::now();
-    const auto copied = onCaptureThread([&] {
-        return services.copy().copy(CopyKeystroke::controlC, std::chrono::milliseconds(800));
-    });
-    EXPECT_TRUE(std::holds_alternative<CopyTimedOut>(copied));
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 800ms);
-    EXPECT_EQ(onCaptureThread([&] { return services.clipboard().changeCount(); }), before);
 }
 
 } // namespace
