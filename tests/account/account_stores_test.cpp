@@ -2,6 +2,7 @@
 #include "support/fixed_token.hpp"
 #include "support/scripted_transport.hpp"
 
+#include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/token_store.hpp>
@@ -9,6 +10,7 @@
 #include <capturekit/platform/crypto.hpp>
 #include <capturekit/platform/host_name.hpp>
 #include <capturekit/platform/json.hpp>
+#include <capturekit/platform/notification_center.hpp>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,22 @@ protected:
     ScriptedTransport transport{[this](const HttpRequest&, std::stop_token) {
         return answer;
     }};
+};
+
+class AIConsentTest : public ::testing::Test {
+protected:
+    AIConsentTest() {
+        for (const std::string_view name :
+             {AIConsent::needsDecisionNotification, AIConsent::didChangeNotification}) {
+            observations.push_back(NotificationCenter::shared().addObserver(
+                std::string(name),
+                [this](std::string_view posted) { posts.emplace_back(posted); }));
+        }
+    }
+
+    AccountSandbox sandbox;
+    std::vector<std::string> posts;
+    std::vector<NotificationCenter::Observation> observations;
 };
 
 } // namespace
@@ -151,4 +169,45 @@ TEST(HostName, ThePrettyNameComesFromMachineInfoWithItsQuotingUndone) {
     EXPECT_EQ(host::prettyHostname("# PRETTY_HOSTNAME=commented\n"), std::nullopt);
     EXPECT_EQ(host::prettyHostname(""), std::nullopt);
     EXPECT_FALSE(DeviceTokenMinter::deviceName().empty());
+}
+
+TEST_F(AIConsentTest, AnAnswerIsKeptAnnouncedAndStopsTheQuestionUntilReset) {
+    const auto expectUndecided = [&] {
+        EXPECT_FALSE(AIConsent::hasDecided());
+        EXPECT_FALSE(AIConsent::isGranted());
+        EXPECT_TRUE(AIConsent::suggestionsEnabled());
+        EXPECT_FALSE(AIConsent::mayRequestSuggestions());
+        AIConsent::askIfUndecided();
+        EXPECT_EQ(posts.back(), "AIConsent.needsDecision");
+    };
+    expectUndecided();
+
+    AIConsent::record(true);
+    EXPECT_TRUE(AIConsent::hasDecided());
+    EXPECT_TRUE(AIConsent::isGranted());
+    EXPECT_TRUE(AIConsent::mayRequestSuggestions());
+    AIConsent::setSuggestionsEnabled(false);
+    EXPECT_FALSE(AIConsent::mayRequestSuggestions());
+    AIConsent::record(false);
+    EXPECT_TRUE(AIConsent::hasDecided());
+    EXPECT_FALSE(AIConsent::isGranted());
+    AIConsent::askIfUndecided();
+    EXPECT_EQ(posts, (std::vector<std::string>{"AIConsent.needsDecision", "AIConsent.didChange",
+                                               "AIConsent.didChange"}));
+
+    AIConsent::reset(); // announced too
+    expectUndecided();
+    EXPECT_EQ(posts.size(), 5u);
+}
+
+TEST_F(AIConsentTest, ANonBooleanSuggestionsValueReadsAsOnAndAnotherProcessesAnswerIsSeen) {
+    const Preferences shared = CaptureConfig::appGroupPreferences();
+    shared.set("aiSuggestionsEnabled", std::string("no"));
+    EXPECT_TRUE(AIConsent::suggestionsEnabled());
+    shared.set("aiConsentGranted", std::int64_t{1});
+    EXPECT_FALSE(AIConsent::isGranted());
+
+    // Another program of the suite answers through its own connection to the same store.
+    Preferences(CaptureConfig::appGroupID()).set("aiConsentGranted", true);
+    EXPECT_TRUE(AIConsent::isGranted());
 }

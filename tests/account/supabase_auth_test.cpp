@@ -2,9 +2,12 @@
 #include "support/manual_clock.hpp"
 #include "support/scripted_transport.hpp"
 
+#include <capturekit/account/gotrue_reply.hpp>
+#include <capturekit/account/jwt_claims.hpp>
 #include <capturekit/account/session_store.hpp>
 #include <capturekit/account/supabase_auth.hpp>
 #include <capturekit/delivery/shared_state.hpp>
+#include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/json.hpp>
 
 #include <gtest/gtest.h>
@@ -22,11 +25,9 @@ namespace {
 
 const Date start = *dates::parseISO8601("2026-03-01T09:30:00Z");
 
-std::string tokenReply(const std::string& access, const std::string& refresh, int expiresIn) {
-    return R"({"access_token":")" + access + R"(","refresh_token":")" + refresh +
-           R"(","expires_in":)" + std::to_string(expiresIn) +
-           R"(,"user":{"id":"user-1","email":"kim@example.test"}})";
-}
+// The server's answer to a refresh: the session rotated for an hour.
+const std::string rotated = R"({"access_token":"a1","refresh_token":"r1","expires_in":3600,)"
+                            R"("user":{"id":"user-1","email":"kim@example.test"}})";
 
 UserSession sessionExpiringAt(Date expiresAt, std::string refresh = "r0") {
     return UserSession{"a0", std::move(refresh), expiresAt, "user-1", "kim@example.test"};
@@ -34,6 +35,16 @@ UserSession sessionExpiringAt(Date expiresAt, std::string refresh = "r0") {
 
 bool isRefreshGrant(const HttpRequest& request) {
     return request.url.ends_with("/auth/v1/token?grant_type=refresh_token");
+}
+
+std::expected<UserSession, AuthError> read(int status, const std::string& body) {
+    return readTokenReply(HttpResponse{status, {}, body}, start);
+}
+
+// A reply with both tokens, the given fields and a user.
+std::string tokens(const std::string& fields) {
+    return R"({"access_token":"a","refresh_token":"r",)" + fields +
+           R"("user":{"id":"u-1","email":"a@b.c"}})";
 }
 
 class SupabaseAuthTest : public ::testing::Test {
@@ -53,9 +64,8 @@ protected:
 } // namespace
 
 TEST_F(SupabaseAuthTest, ATokenWithMoreThanTheMarginLeftIsUsedAsIsAndOneAtTheMarginIsRefreshed) {
-    ScriptedTransport transport([](const HttpRequest&, std::stop_token) {
-        return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
-    });
+    ScriptedTransport transport(
+        [](const HttpRequest&, std::stop_token) { return ScriptedTransport::reply(200, rotated); });
     SupabaseAuth auth(services(transport));
 
     store(sessionExpiringAt(start + 61s));
@@ -69,8 +79,7 @@ TEST_F(SupabaseAuthTest, ATokenWithMoreThanTheMarginLeftIsUsedAsIsAndOneAtTheMar
     EXPECT_TRUE(isRefreshGrant(request)) << request.url;
     EXPECT_EQ(*json::parse(request.body), (Json{{"refresh_token", "r0"}}));
     // The rotated session is stored before its token is handed out.
-    EXPECT_EQ(stored()->refreshToken, "r1");
-    EXPECT_EQ(stored()->expiresAt, start + 3600s);
+    EXPECT_EQ(stored(), (UserSession{"a1", "r1", start + 1h, "user-1", "kim@example.test"}));
 }
 
 TEST_F(SupabaseAuthTest, ARejectedRefreshSignsOutUnlessAnotherProcessAlreadyStoredANewerSession) {
@@ -117,7 +126,7 @@ TEST_F(SupabaseAuthTest, SignOutDuringARefreshLeavesThePersonSignedOut) {
             while (!release) {
                 std::this_thread::sleep_for(5ms);
             }
-            return ScriptedTransport::reply(200, tokenReply("a1", "r1", 3600));
+            return ScriptedTransport::reply(200, rotated);
         }
         return ScriptedTransport::reply(204, "");
     });
@@ -142,4 +151,84 @@ TEST_F(SupabaseAuthTest, SignOutDuringARefreshLeavesThePersonSignedOut) {
     EXPECT_TRUE(requests[1].url.ends_with("/auth/v1/logout"));
     EXPECT_EQ(requests[1].headers[1],
               (std::pair<std::string, std::string>{"Authorization", "Bearer a0"}));
+}
+
+TEST(TokenReply, ExpiryComesFromExpiresAtThenExpiresInThenAnHour) {
+    EXPECT_EQ(read(200, tokens(R"("expires_in":60,"expires_at":1772357400,)")),
+              (UserSession{"a", "r", start, "u-1", "a@b.c"}));
+    EXPECT_EQ(read(200, tokens(R"("expires_in":1800,)")).value().expiresAt, start + 30min);
+    EXPECT_EQ(read(201, tokens(R"("extra":[1],)")).value().expiresAt, start + 1h);
+}
+
+TEST(TokenReply, SuccessWithoutAUserOrWithWrongTypesIsMalformed) {
+    for (const std::string& body :
+         {tokens(R"("expires_in":"3600",)"), tokens(R"("expires_in":1.5,)"),
+          std::string(R"({"access_token":"a","refresh_token":"r"})"),
+          std::string(R"({"access_token":"a","refresh_token":"r","user":{"email":"x"}})"),
+          std::string(R"({"access_token":"a","user":{"id":"u"}})"), std::string("not json"),
+          std::string("[]")}) {
+        EXPECT_EQ(read(200, body), std::unexpected(AuthError::malformedResponse())) << body;
+    }
+    EXPECT_EQ(AuthError::malformedResponse().description(),
+              "The server sent something unexpected.");
+}
+
+// A wrong password's reply is read in the sign-in test against the dev backend.
+TEST(TokenReply, FailuresMapToCredentialsOrServerErrorsWithTheServersMessage) {
+    const auto failure = [](int status, const std::string& body) {
+        return read(status, body).error();
+    };
+    EXPECT_EQ(failure(401, ""), AuthError::invalidCredentials("Sign-in failed (HTTP 401)."));
+    EXPECT_EQ(failure(500, ""), AuthError::server(500, "Sign-in failed (HTTP 500)."));
+    EXPECT_EQ(failure(422, R"({"error":"invalid_grant"})"),
+              AuthError::server(422, "invalid_grant"));
+    EXPECT_EQ(failure(401, "{}"), AuthError::server(401, "Sign-in failed (HTTP 401)."));
+    // error_description wins over msg, message and error; a reused refresh token is a rejection.
+    EXPECT_EQ(failure(400, R"({"error":"x","message":"m","msg":"g","error_description":"d",
+                              "error_code":"refresh_token_already_used"})"),
+              AuthError::invalidCredentials("d"));
+    // A failure body with a wrong-typed field is no failure object at all.
+    EXPECT_EQ(failure(400, R"({"error":5})"),
+              AuthError::invalidCredentials("Sign-in failed (HTTP 400)."));
+
+    const auto offline = readTokenReply(
+        std::unexpected(HttpError{HttpError::Kind::transport, "Failed to connect to host"}), start);
+    EXPECT_EQ(offline.error().description(),
+              "Couldn’t reach the server — Failed to connect to host");
+}
+
+TEST(UserSession, StoredFormRoundTripsAndRejectsCorruptRecords) {
+    const UserSession session{"acc", "ref", start + 1500ms, "u-1", std::nullopt};
+    const std::string stored = session.storedForm();
+    EXPECT_EQ(stored.find("email"), std::string::npos);
+    EXPECT_NE(stored.find(R"("expiresAt":794050201.5)"), std::string::npos) << stored;
+    EXPECT_EQ(UserSession::fromStoredForm(stored), session);
+
+    for (const char* corrupt :
+         {"", "{", R"({"accessToken":"a","refreshToken":"r","userID":"u"})",
+          R"({"accessToken":"a","refreshToken":"r","expiresAt":"soon","userID":"u"})",
+          R"({"accessToken":"a","refreshToken":"r","expiresAt":1,"userID":"u","email":3})"}) {
+        EXPECT_FALSE(UserSession::fromStoredForm(corrupt)) << corrupt;
+    }
+}
+
+TEST(JWTClaims, ReadsPayloadClaimsAndToleratesBrokenTokens) {
+    // {"sub":"u-1","email":"a@b.c","exp":1772357400} needs "=" padding once re-encoded.
+    const std::string payload =
+        base64::encodeURLUnpadded(R"({"sub":"u-1","email":"a@b.c","exp":1772357400})");
+    const JWTClaims claims("header." + payload + ".signature");
+    EXPECT_EQ(claims.subject, "u-1");
+    EXPECT_EQ(claims.email, "a@b.c");
+    EXPECT_EQ(claims.expiry, start);
+
+    const std::string twoPads = base64::encodeURLUnpadded(R"({"sub":"abc"})");
+    ASSERT_EQ(twoPads.size() % 4, 2u);
+    EXPECT_EQ(JWTClaims("h.." + twoPads + "..s").subject, "abc");
+
+    for (const char* broken : {"nodot", "a.b!c.d", "a.e30x.c", "a.WzFd.c", ""}) {
+        const JWTClaims empty(broken);
+        EXPECT_FALSE(empty.subject || empty.email || empty.expiry) << broken;
+    }
+    EXPECT_FALSE(
+        JWTClaims("a." + base64::encodeURLUnpadded(R"({"sub":1,"exp":"x"})") + ".c").subject);
 }
