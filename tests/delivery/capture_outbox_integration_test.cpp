@@ -27,18 +27,15 @@ constexpr std::string_view ingestPath = "/functions/v1/capture-ingest";
 
 // The shared session with a short timeout, so that a delayed reply counts as a transport failure
 // without waiting half a minute.
-class ShortTimeoutSession final : public HttpTransport {
-public:
-    explicit ShortTimeoutSession(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+struct ShortTimeoutSession final : HttpTransport {
+    explicit ShortTimeoutSession(std::chrono::milliseconds wait) : timeout(wait) {}
+    std::chrono::milliseconds timeout;
     std::expected<HttpResponse, HttpError> perform(const HttpRequest& request,
                                                    std::stop_token stop) override {
         HttpRequest shortened = request;
-        shortened.timeout = timeout_;
+        shortened.timeout = timeout;
         return HttpSession::shared().perform(shortened, stop);
     }
-
-private:
-    std::chrono::milliseconds timeout_;
 };
 
 struct OutboxAgainstBackend : testing::Test {

@@ -1,18 +1,16 @@
 #include "support/account_sandbox.hpp"
 
-#include <capturekit/platform/atomic_file.hpp>
 #include <capturekit/voice/audio_outbox.hpp>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 
 using namespace capturekit;
-using tarvo::test::AccountSandbox;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 using std::chrono::seconds;
 
@@ -38,7 +36,6 @@ protected:
         for (const auto& recording : recordings) {
             out.push_back(recording.id);
         }
-        std::ranges::sort(out);
         return out;
     }
 
@@ -94,12 +91,12 @@ TEST_F(AudioOutboxTest, ARecordIsAPrivateFileKeepingItsTranscriptSendingAndSize)
     ASSERT_TRUE(folder);
     EXPECT_TRUE(AudioOutbox::usingSharedContainer());
     EXPECT_EQ(*folder, *CaptureConfig::appGroupContainer() / "Recordings");
-    EXPECT_EQ(tarvo::test::fileMode(*folder), 0700U);
+    EXPECT_EQ(fileMode(*folder), 0700U);
 
     const auto made = recording();
     ASSERT_TRUE(AudioOutbox::save(made));
     const fs::path record = *folder / (made.id + ".json");
-    EXPECT_EQ(tarvo::test::fileMode(record), 0600U);
+    EXPECT_EQ(fileMode(record), 0600U);
     EXPECT_EQ(AudioOutbox::load(made.id), made);
     EXPECT_EQ(AudioOutbox::audioURL(made.id), *folder / (made.id + ".m4a"));
     EXPECT_FALSE(AudioOutbox::hasAudio(made.id));

@@ -28,7 +28,7 @@ Plan onDeviceWith(std::string note) {
 
 } // namespace
 
-TEST(VoiceSettingsTest, DefaultsStandForAbsentAndUnknownValues) {
+TEST(VoiceSettingsTest, DefaultsStandForAbsentAndUnknownValuesAndTheCloudNeedsConsent) {
     AccountSandbox sandbox;
     EXPECT_EQ(VoiceSettings::engine(), TranscriptionEngine::onDevice);
     EXPECT_EQ(VoiceSettings::retention(), AudioRetention::sevenDays);
@@ -45,14 +45,10 @@ TEST(VoiceSettingsTest, DefaultsStandForAbsentAndUnknownValues) {
     EXPECT_EQ(suite.get<std::string>("voiceTranscriptionEngine"), "onDeviceThenCloud");
     EXPECT_EQ(VoiceSettings::retention(), AudioRetention::keep);
     EXPECT_EQ(VoiceSettings::engine(), TranscriptionEngine::onDeviceThenCloud);
-}
 
-TEST(VoiceSettingsTest, TheCloudIsUsedOnlyWithConsent) {
-    AccountSandbox sandbox;
+    // The cloud is used only with consent.
     VoiceSettings::setEngine(TranscriptionEngine::cloud);
     EXPECT_EQ(VoiceSettings::effectiveEngine(), TranscriptionEngine::onDevice);
-    EXPECT_EQ(CloudTranscription::plan(VoiceSettings::effectiveEngine(), true, true, true), Plan{});
-
     AIConsent::record(true);
     EXPECT_EQ(VoiceSettings::effectiveEngine(), TranscriptionEngine::cloud);
     AIConsent::record(false);
