@@ -58,19 +58,6 @@ TEST_F(AppSettingsTest, SwitchingOnKeepsTheFirstDateAndSwitchingOffForgetsIt) {
     EXPECT_EQ(settings.autoCaptureEnabledAt(), clock.now());
 }
 
-TEST_F(AppSettingsTest, RecordSentKeepsTheNewest500WithoutRepeats) {
-    for (int index = 0; index < 501; ++index) {
-        settings.recordSent("shot-" + std::to_string(index));
-    }
-    settings.recordSent("shot-300");
-    const auto sent = settings.sentFingerprints();
-    ASSERT_EQ(sent.size(), 500u);
-    EXPECT_EQ(sent.front(), "shot-1");
-    EXPECT_EQ(sent.back(), "shot-500");
-    EXPECT_FALSE(settings.wasSent("shot-0"));
-    EXPECT_TRUE(settings.wasSent("shot-300"));
-}
-
 TEST_F(AppSettingsTest, ADamagedStoreReadsAsTheDefaultsAndDropsWrites) {
     const auto database = preferences.databasePath();
     ASSERT_TRUE(database);
@@ -82,6 +69,14 @@ TEST_F(AppSettingsTest, ADamagedStoreReadsAsTheDefaultsAndDropsWrites) {
     EXPECT_FALSE(settings.autoCaptureEnabled());
     EXPECT_TRUE(settings.selectionHotkeyEnabled());
     EXPECT_TRUE(settings.sentFingerprints().empty());
+}
+
+TEST(HotkeyComboTest, ShowsTheModifiersAsPeopleTypeThemAndGrabsTheMatchingX11Bits) {
+    using namespace tarvo::desktop;
+    EXPECT_EQ(shortcutText(HotkeyCombo::controlOption, 'C'), "Ctrl+Alt+C");
+    EXPECT_EQ(shortcutText(HotkeyCombo::controlOptionCommand, 'T'), "Ctrl+Alt+Super+T");
+    EXPECT_EQ(x11Modifiers(HotkeyCombo::controlOption), 0x4U | 0x8U);
+    EXPECT_EQ(x11Modifiers(HotkeyCombo::optionCommand), 0x8U | 0x40U);
 }
 
 } // namespace

@@ -54,11 +54,6 @@ TEST_F(JpegDataURITest, WideImagesAreScaledToTwoThousandPixelsAndOthersKeepTheir
     saveImage(wide, screenshotLikeImage(4000, 3000), "PNG");
     const QImage scaled = decodedJpeg(jpegDataURI(wide));
     EXPECT_EQ(scaled.size(), QSize(2000, 1500));
-
-    const fs::path tall = folder / "tall.jpg";
-    saveImage(tall, screenshotLikeImage(1000, 3000), "JPEG");
-    EXPECT_EQ(decodedJpeg(jpegDataURI(tall)).size(), QSize(1000, 3000));
-
     EXPECT_EQ(ScreenshotImage::uploadSize({2001, 3}), QSize(2000, 2));
     EXPECT_EQ(ScreenshotImage::uploadSize({3000, 2999}), QSize(2000, 1999));
     EXPECT_EQ(ScreenshotImage::uploadSize({9000, 2}), QSize(2000, 1));
@@ -83,7 +78,7 @@ TEST_F(JpegDataURITest, TransparencyIsFlattenedOntoWhite) {
 
 TEST_F(JpegDataURITest, EveryDecodableFormatIsRead) {
     const QImage image = screenshotLikeImage(64, 48);
-    for (const char* format : {"TIFF", "WEBP", "BMP"}) {
+    for (const char* format : {"JPEG", "TIFF", "WEBP", "BMP"}) {
         const fs::path file = folder / (std::string("shot.") + format);
         saveImage(file, image, format);
         EXPECT_EQ(decodedJpeg(jpegDataURI(file)).size(), QSize(64, 48)) << format;

@@ -1,7 +1,11 @@
 #include <desktop/model/text_selection_capture.hpp>
 #include <desktop/platform/fake/fake_selection_steps.hpp>
 
+#include "support/recording_sleeper.hpp"
+
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 namespace tarvo::desktop {
 namespace {
@@ -10,18 +14,12 @@ using namespace fake;
 
 using namespace std::chrono_literals;
 
-class CountingSleeper final : public capturekit::Sleeper {
-public:
-    std::chrono::milliseconds slept{0};
-    void sleep(std::chrono::milliseconds duration, std::stop_token) override { slept += duration; }
-};
-
 class TextSelectionCaptureTest : public testing::Test {
 protected:
     FakeSelectedText selected;
     FakeClipboard clipboard;
     FakeModifierState modifiers;
-    CountingSleeper sleeper;
+    tarvo::test::RecordingSleeper sleeper;
     InlineCaptureThread thread;
     SelectionSteps steps{selected, clipboard, clipboard, modifiers, sleeper, thread};
     ActiveWindow editor{.id = 0x1400007,
@@ -30,6 +28,9 @@ protected:
                         .pid = 4242,
                         .title = "notes.txt - Mousepad"};
 
+    std::chrono::milliseconds slept() const {
+        return std::accumulate(sleeper.pauses.begin(), sleeper.pauses.end(), 0ms);
+    }
     auto capture(std::optional<ActiveWindow> app) {
         return TextSelectionCapture::capture(steps, app);
     }
@@ -67,9 +68,9 @@ TEST_F(TextSelectionCaptureTest, CopiesAndPutsEveryClipboardFormatBack) {
     EXPECT_EQ(result->text.size(), 1024U * 1024U);
     EXPECT_EQ(clipboard.items, before);
     EXPECT_EQ(clipboard.keystrokes, std::vector{CopyKeystroke::controlC});
-}
 
-TEST_F(TextSelectionCaptureTest, LeavesTheCopiedTextWhenTheClipboardWasEmpty) {
+    // An empty clipboard is left with the copied text.
+    clipboard.items.clear();
     clipboard.answer = "copied";
     ASSERT_TRUE(capture(editor));
     EXPECT_EQ(clipboard.items, (std::vector{ClipboardItem{{{"text/plain", "copied"}}}}));
@@ -106,16 +107,16 @@ TEST_F(TextSelectionCaptureTest, ReleasesModifiersStillHeldAfterASecondAndCopies
     modifiers.heldForLooks = 1000;
     ASSERT_TRUE(capture(editor));
     EXPECT_TRUE(modifiers.releasedByUs);
-    EXPECT_EQ(sleeper.slept, 1005ms);
+    EXPECT_EQ(slept(), 1005ms);
     EXPECT_EQ(clipboard.keystrokes.size(), 1U);
 
     modifiers.releasedByUs = false;
     modifiers.looks = 0;
     modifiers.heldForLooks = 3;
-    sleeper.slept = 0ms;
+    sleeper.pauses.clear();
     ASSERT_TRUE(capture(editor));
     EXPECT_FALSE(modifiers.releasedByUs);
-    EXPECT_EQ(sleeper.slept, 45ms);
+    EXPECT_EQ(slept(), 45ms);
 }
 
 TEST(FocusedWindowTitleTest, TakesTheProgramOffAndDropsPlaceholders) {
