@@ -12,7 +12,6 @@
 
 #include <capturekit/platform/secret_store.hpp>
 
-#include <QCoreApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
