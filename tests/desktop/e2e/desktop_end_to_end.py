@@ -4,7 +4,6 @@ consent, a capture queued while the backend refuses it, sign-out, the menu broug
 Quit; with --no-tray, the menu as a normal window and a tray that appears later."""
 
 import os
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -53,9 +52,9 @@ def with_tray(session):
     session.cli("open")
     wait_for("the menu from tarvo-capture open", menu_is_up)
     close_menu(click_tray)
-    second = subprocess.run([session.program("tarvo-capture-desktop"), "--show-menu"],
-                            env=session.environment, timeout=LIMIT, capture_output=True)
-    expect(second.returncode == 0, "the second start failed: %r" % second)
+    second = session.start("second", [session.program(APP_NAME), "--show-menu"],
+                           env=session.environment)
+    expect(second.wait(LIMIT) == 0, "the second start failed:\n" + session.log("second"))
     wait_for("the menu from a second start", menu_is_up)
 
     # The menu's Quit ends the app cleanly.
@@ -68,8 +67,7 @@ def without_tray(session):
     app = session.start_app()
     # No tray: after its wait the app shows the menu as a normal window.
     wait_for("the menu window", menu_is_up, limit=LIMIT + 10)
-    wait_for("a normal window named tarvo Capture",
-             lambda: visible_window("--name", "^tarvo Capture$"))
+    wait_for("the normal window", lambda: visible_window("--name", "^tarvo Capture$"))
     press("Sign in to tarvo…")
     wait_for("the sign-in form", lambda: find("Email", "text"))
 

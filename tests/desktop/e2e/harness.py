@@ -1,8 +1,6 @@
-"""What the end-to-end runs share: a private X server (Xvfb) with a window manager (openbox), a
-tray host (trayer), the accessibility bus and a dev backend; programs ended by their ids; controls
-found by accessible name and pressed through AT-SPI; keys and clicks through xdotool. Every wait
-is for a condition, with a generous limit for busy machines. Each script runs inside
-dbus-run-session, so that the session bus is private:
+"""The end-to-end runs' harness: Xvfb, openbox, trayer, the accessibility bus and a dev backend;
+controls found by accessible name and pressed through AT-SPI, keys and clicks sent by xdotool;
+every wait for a condition, with a generous limit. Each script runs on a private session bus:
 
     dbus-run-session -- /usr/bin/python3 tests/desktop/e2e/SCRIPT.py --bin build/bin
 """
@@ -47,18 +45,17 @@ def wait_for(what, condition, limit=LIMIT):
 
 
 class Session:
-    """One run's processes and folder; once set up, its desktop, the app's environment and the
-    dev backend's faults and filed captures."""
+    """One run: its folder and processes, its desktop and dev backend, the app's environment."""
 
     def __init__(self, folder, programs=None):
         self.folder, self.programs, self.processes = folder, programs, []
 
     def start(self, name, command, env=None, **options):
         with open(os.path.join(self.folder, name + ".log"), "wb") as log:
-            process = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT,
-                                       stdin=subprocess.DEVNULL, **options)
-        self.processes.append(process)
-        return process
+            self.processes.append(subprocess.Popen(
+                command, env=env, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                **options))
+        return self.processes[-1]
 
     def stop(self, process, limit=15):
         if process.poll() is None:
@@ -78,8 +75,7 @@ class Session:
             return log.read().decode("utf-8", "replace")
 
     def set_up(self, **environment):
-        """Xvfb, openbox, the accessibility bus and a dev backend; the app gets its own folders,
-        plain-file secrets, that backend and accessible widgets."""
+        """The app gets its own folders, plain-file secrets, this backend and accessible widgets."""
         start_display(self)
         start_window_manager(self)
         self.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
@@ -94,12 +90,12 @@ class Session:
         return os.path.join(self.programs, name)
 
     def start_app(self, name="app"):
+        wait_for("the previous app to leave the accessibility bus", lambda: application() is None)
         app = self.start(name, [self.program(APP_NAME)], env=self.environment)
         wait_for("the app on the accessibility bus", application)
         return app
 
     def expect_clean_exit(self, app, terminate=False):
-        """Waits for the app to end (after SIGTERM when asked) and expects status 0."""
         status = self.stop(app, LIMIT) if terminate else app.wait(LIMIT)
         expect(status == 0, "the app exited with %s:\n%s" % (status, self.log("app")))
 
@@ -116,7 +112,6 @@ class Session:
             return json.loads(text) if text else None
 
     def bodies(self):
-        """What the demo user's captures were filed with, oldest first."""
         return [entry["body"] for entry in self.call("GET", "/__dev/users/%s/entries" % EMAIL)]
 
     def filed(self, count, limit=LIMIT):
@@ -128,7 +123,8 @@ class Session:
         """Expects `count` captures, `after` seconds from now."""
         time.sleep(after)
         bodies = self.bodies()
-        expect(len(bodies) == count, "expected %d captures, got %r" % (count, bodies))
+        expect(len(bodies) == count, "expected %d captures, got %d: %r" % (
+            count, len(bodies), [str(body)[:200] for body in bodies]))
 
     def fault_ingest(self, **fault):
         """Makes the capture endpoint misbehave; by default it refuses the next three."""
@@ -139,8 +135,7 @@ class Session:
         self.call("DELETE", "/__dev/faults")
 
     def sign_in_with_cli(self, consent):
-        """Signs the demo user in and answers the AI question (grant or decline), so the app
-        starts with a device token and no consent panel."""
+        """So that the app starts with a device token and no question about AI."""
         for answer in (self.cli("signin", "--email", EMAIL, "--password-stdin", input=PASSWORD),
                        self.cli("consent", consent)):
             expect(answer.returncode == 0, "the command line failed: %r" % answer)
@@ -186,8 +181,6 @@ def start_backend(session, binary):
     return match.group(1)
 
 
-# X: windows, keys and clicks through xdotool.
-
 def xdotool(*arguments):
     result = subprocess.run(["xdotool", *arguments], capture_output=True, text=True)
     return result.stdout.strip() if result.returncode == 0 else ""
@@ -198,7 +191,6 @@ def key(*keys):
 
 
 def visible_window(*search):
-    """The first visible window that `xdotool search` finds, or None."""
     return (xdotool("search", "--onlyvisible", *search).split() or [None])[0]
 
 
@@ -207,26 +199,21 @@ def focus(window):
     wait_for("the window in front", lambda: xdotool("getactivewindow") == window)
 
 
-def geometry(window):
-    text = xdotool("getwindowgeometry", "--shell", window)
-    return {key: int(value) for key, value in (line.split("=") for line in text.splitlines())}
+def tray_place():
+    """The tray host's visible panel (mapped once an icon docks) as X, Y, WIDTH and HEIGHT."""
+    panel = visible_window("--class", "trayer")
+    lines = xdotool("getwindowgeometry", "--shell", panel).splitlines() if panel else []
+    return {key: int(value) for key, value in (line.split("=") for line in lines)}
 
 
 def tray_width():
-    panel = visible_window("--class", "trayer")
-    return geometry(panel)["WIDTH"] if panel else 0
+    return tray_place().get("WIDTH", 0)
 
 
 def click_tray():
-    panel = visible_window("--class", "trayer")
-    if panel:
-        place = geometry(panel)
+    if place := tray_place():
         xdotool("mousemove", str(place["X"] + place["WIDTH"] // 2),
                 str(place["Y"] + place["HEIGHT"] // 2), "click", "1")
-
-
-def click_away():
-    xdotool("mousemove", "640", "700", "click", "1")
 
 
 def menu_is_up():
@@ -248,7 +235,7 @@ def open_menu():
     set_menu(True, click_tray)
 
 
-def close_menu(click=click_away):
+def close_menu(click=lambda: xdotool("mousemove", "640", "700", "click", "1")):
     set_menu(False, click)
 
 
@@ -284,36 +271,30 @@ def find_text(pattern):
 
 
 def shown(pattern, limit=LIMIT):
-    """Waits for a showing label that matches `pattern`."""
     return wait_for(pattern, lambda: find_text(pattern), limit)
 
 
 def labels():
-    """The labels showing now, for a failure's report."""
-    found, root = [], application()
-    if root:
-        pyatspi.findAllDescendants(root, lambda node: node is not None and node.getRoleName() ==
-                                   "label" and showing(node) and found.append(node.name))
-    return found
+    root = application()
+    return root and [node.name for node in pyatspi.findAllDescendants(
+        root, lambda node: node is not None and node.getRoleName() == "label" and showing(node))]
 
 
 def press(name, role="push button"):
-    control = wait_for('"%s"' % name, lambda: find(name, role))
-    control.queryAction().doAction(0)
+    wait_for('"%s"' % name, lambda: find(name, role)).queryAction().doAction(0)
 
 
 def type_into(name, text):
-    field = wait_for('the field "%s"' % name,
-                     lambda: find(name, "text") or find(name, "password text"))
+    field = wait_for('"%s"' % name, lambda: find(name, "text") or find(name, "password text"))
     field.queryEditableText().setTextContents(text)
 
 
 def report(failure, session):
-    """Says what failed and what was showing, with the end of each program's log."""
-    print("FAILED: %s (showing: %r)" % (failure, labels()), file=sys.stderr)
+    print("FAILED: %s" % failure, file=sys.stderr)
     for name in ("app", "app again", "backend", "openbox", "trayer"):
         if os.path.exists(os.path.join(session.folder, name + ".log")):
             print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
+    print("--- showing ---\n%r" % labels(), file=sys.stderr)  # last: the app may be gone
 
 
 def main(scenario, *flags):

@@ -38,15 +38,13 @@ def start_window(session, name, command, window_class):
 
 
 def capture(source):
-    """Presses the capture key and waits for the toast that names the source."""
     key("ctrl+alt+c")
     shown(r"^Captured from %s$" % source, limit=15)
 
 
 def selection(name, target):
-    result = subprocess.run(["xclip", "-o", "-selection", name, "-t", target],
-                            capture_output=True, timeout=10)
-    return result.stdout if result.returncode == 0 else b""
+    return subprocess.run(["xclip", "-o", "-selection", name, "-t", target],  # empty if it fails
+                          capture_output=True, timeout=10).stdout
 
 
 def refused_keys(session):
@@ -78,9 +76,8 @@ def editor_captures(session):
         key(keys)
     shown(r"^Captured from Mousepad$", limit=15)
     # Mousepad's title is the file's path followed by " - Mousepad", which is taken off.
-    mousepad = dict(source_type="text_capture", tags=["desktop"], source_app="Mousepad",
-                    title=notes)
-    expect_fields(session.filed(1), content=NOTES.strip(), **mousepad)
+    note = dict(title=notes, source_app="Mousepad", source_type="text_capture", tags=["desktop"])
+    expect_fields(session.filed(1), content=NOTES.strip(), **note)
 
     # Undo sends nothing.
     capture("Mousepad")
@@ -91,7 +88,7 @@ def editor_captures(session):
     capture("Mousepad")
     key("ctrl+Home", "shift+End")
     key("ctrl+alt+c")
-    expect_fields(session.filed(2), content="Buy stamps and post the parcel", **mousepad)
+    expect_fields(session.filed(2), content="Buy stamps and post the parcel", **note)
     session.holds(2, after=UNDO_WINDOW + 1.5)
     return editor
 
@@ -111,7 +108,8 @@ def terminal_capture(session):
 
 
 def ignored_copy(session):
-    image = os.path.join(os.path.dirname(__file__), "../../../desktop/ui/icons/app.svg")
+    image = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "desktop",
+                         "ui", "icons", "app.svg")
     session.start("xclip", ["xclip", "-selection", "clipboard", "-t", "image/svg+xml", "-i", image])
     clipboard = lambda: (selection("clipboard", "TARGETS"),  # noqa: E731
                          selection("clipboard", "image/svg+xml"))
@@ -148,8 +146,7 @@ def quick_entry(session, editor):
 
 
 def ended_inside_the_window(session, editor, app):
-    """SIGTERM inside the undo window keeps the selection in the outbox; the next start sends it,
-    once."""
+    """Ended inside the undo window, the app keeps the selection; the next start sends it once."""
     count = len(session.bodies())  # the selection is not sent before the window ends
     focus(editor)
     # A line not captured before: the same text within ten minutes files once.

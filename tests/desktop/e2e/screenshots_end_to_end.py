@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """Screenshots end to end (harness.py): PNGs saved into the screenshot folder are filed straight
 away, or, with "Ask before sending each one", once the confirm panel is answered with real keys
-(Return, Escape, a typed name); a restart offers only what was never handled, a SIGKILL in the
-middle of a send still files the screenshot once, and while the backend fails the screenshot
-waits in the outbox for Try now."""
+(Return, Escape, a typed name); a restart offers only what was never handled, a SIGKILL mid-send
+still files it once, and while the backend fails it waits in the outbox for Try now."""
 
 import os
-import signal
 import struct
 import sys
 import zlib
@@ -115,7 +113,6 @@ def skipped_together(session, shots):
 def not_offered_again(session, app, shots):
     """After a restart only the screenshot that was never handled is offered."""
     session.stop(app)
-    wait_for("the app to go", lambda: application() is None)
     save(shots, "six.png", 250)
     app = session.start_app()
     shown(r"^six\.png$")
@@ -129,10 +126,9 @@ def killed_while_sending(session, app):
     session.fault_ingest(phase="after", delay_ms=20000)
     send_from_panel()
     session.filed(4)
-    app.send_signal(signal.SIGKILL)
+    app.kill()
     app.wait()
     session.clear_faults()
-    wait_for("the app to go", lambda: application() is None)
     app = session.start_app()
     shown(r"^six\.png$")
     send_from_panel()
