@@ -48,8 +48,7 @@ TEST(NotificationCenter, CancellingOrDroppingTheObservationOrTheCentreStopsDeliv
         center.post("n");
         EXPECT_EQ(calls, 2);
 
-        auto moved = center.addObserver("n", count);
-        kept = std::move(moved);
+        kept = center.addObserver("n", count); // moved into an observation made earlier
         EXPECT_TRUE(kept.isActive());
         center.post("n");
         EXPECT_EQ(calls, 3);

@@ -19,7 +19,7 @@
 using namespace capturekit;
 using tarvo::test::ScopedEnvironmentVariable;
 
-TEST(Text, TrimsUnicodeWhiteSpaceAndLineBreaksButNothingInside) {
+TEST(Text, TrimsUnicodeWhiteSpaceAndLowercasesWithoutLocaleRules) {
     EXPECT_EQ(text::trimmed(" \t\n\r\u00A0\u2003hello  world\u2028\u0085\n"), "hello  world");
     EXPECT_EQ(text::trimmed("\n\n"), "");
     EXPECT_EQ(text::trimmedNonEmpty(" \u3000 "), std::nullopt);
@@ -27,16 +27,14 @@ TEST(Text, TrimsUnicodeWhiteSpaceAndLineBreaksButNothingInside) {
     // A zero-width space is not white space.
     EXPECT_EQ(text::trimmed("\u200Bx"), "\u200Bx");
     EXPECT_EQ(text::trimmedSpacesAndTabs(" \tstaging\n "), "staging\n");
-}
 
-TEST(Text, LowercasesWithoutLocaleRules) {
     EXPECT_EQ(text::lowercased("STAGING"), "staging");
     // Root locale: a dotted capital I keeps its dot, a plain I loses nothing (no Turkish rules).
     EXPECT_EQ(text::lowercased("I\u0130"), "ii\u0307");
     EXPECT_EQ(text::lowercased("ÄÖÜ ΣΑΣ"), "äöü σας");
 }
 
-TEST(Text, CountsAndCutsUserPerceivedCharacters) {
+TEST(Text, CountsAndCutsUserPerceivedCharactersAndReplacesMalformedUTF8) {
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467"; // one character
     const std::string flag = "\U0001F1E9\U0001F1EA";                         // one character
     const std::string accented = "e\u0301";                                  // one character
@@ -49,9 +47,7 @@ TEST(Text, CountsAndCutsUserPerceivedCharacters) {
     EXPECT_EQ(text::characterCount("\r\n"), 1u);
     EXPECT_EQ(text::utf16Length(family), 8u);
     EXPECT_EQ(text::characterCount(""), 0u);
-}
 
-TEST(Text, ReplacesMalformedUTF8) {
     EXPECT_EQ(text::validUTF8("a\xFF"
                               "b"),
               "a\uFFFDb");
@@ -63,7 +59,7 @@ TEST(Text, ReplacesMalformedUTF8) {
     EXPECT_EQ(text::trimmed("\xFF "), "\uFFFD");
 }
 
-TEST(Text, ClassifiesNumbersLettersAndDigits) {
+TEST(Text, ClassifiesNumbersLettersAndDigitsAndReadsNumbersInTheCLocaleOnly) {
     EXPECT_TRUE(text::isNumber(U'½'));
     EXPECT_TRUE(text::isNumber(U'٣'));
     EXPECT_TRUE(text::isNumber(U'Ⅻ'));
@@ -74,9 +70,7 @@ TEST(Text, ClassifiesNumbersLettersAndDigits) {
     EXPECT_TRUE(text::isLetter(U'中'));
     EXPECT_FALSE(text::isLetter(U'-'));
     EXPECT_TRUE(text::isLetterOrDigit(U'7'));
-}
 
-TEST(Text, ReadsWholeNumbersInTheCLocaleOnly) {
     EXPECT_EQ(text::parseDouble("0.85"), 0.85);
     EXPECT_EQ(text::parseDouble("+1"), 1.0);
     EXPECT_EQ(text::parseDouble("-2.5e1"), -25.0);
@@ -89,16 +83,14 @@ TEST(Text, ReadsWholeNumbersInTheCLocaleOnly) {
     EXPECT_EQ(text::formatDouble(2.0), "2");
 }
 
-TEST(JsonHelpers, ParseAndDumpNeverThrow) {
+TEST(JsonHelpers, NothingThrowsAndTypedLookupsGiveAbsentForWrongTypes) {
     for (const char* bad : {"{", "{} x", "\"\xFF\"", ""}) {
         EXPECT_FALSE(json::parse(bad).has_value()) << bad;
     }
     EXPECT_EQ(json::parse(R"({"a":1})"), (Json{{"a", 1}}));
     // Invalid UTF-8 is replaced when dumped.
     EXPECT_EQ(json::dump(Json(std::string("a\xFF"))), "\"a\xEF\xBF\xBD\"");
-}
 
-TEST(JsonHelpers, TypedLookupsGiveAbsentForWrongTypes) {
     const Json j =
         *json::parse(R"({"s":"x","n":2.5,"i":3,"f":3.0,"b":true,"l":["a","b"],"m":["a",1]})");
     EXPECT_EQ(json::string(j, "s"), "x");
@@ -146,7 +138,7 @@ TEST(Dates, StoredFormCountsSecondsFrom2001AndReadsBackToTheSameMicrosecond) {
     }
 }
 
-TEST(Url, ParsesComponentsLowerCasingOnlySchemeAndHostAndSplitsPaths) {
+TEST(Url, ParsesAbsoluteURLsLowerCasingOnlySchemeAndHostAndSplitsPaths) {
     const auto url = Url::parse("HTTPS://WWW.Instagram.com:8443/Some.User/?igsh=1#Top").value();
     EXPECT_EQ(url.scheme, "https");
     EXPECT_EQ(url.host, "www.instagram.com");
@@ -162,9 +154,7 @@ TEST(Url, ParsesComponentsLowerCasingOnlySchemeAndHostAndSplitsPaths) {
     EXPECT_EQ(Url::parse("https://x.com/files/Report.PDF")->pathExtension(), "PDF");
     EXPECT_EQ(Url::parse("https://x.com/files/.hidden")->pathExtension(), "");
     EXPECT_EQ(Url::parse("https://x.com/")->pathExtension(), "");
-}
 
-TEST(Url, RejectsTextThatIsNotAnAbsoluteURL) {
     for (const char* bad :
          {"", "not a url", "http://exa mple.com/", "://nohost", "/relative/path"}) {
         EXPECT_FALSE(Url::parse(bad)) << bad;
@@ -184,16 +174,14 @@ TEST(UrlBuilding, PathsArePercentEncodedAsUTF8AndAppendedWithOneSlash) {
               "https://a.example/trove/i/%C3%A4%20b%3F");
 }
 
-TEST(UrlBuilding, HostsComeWithoutUserPortOrBrackets) {
+TEST(UrlBuilding, HostsComeBareAndAbsolutePathsResolveOnTheSameOriginOnly) {
     EXPECT_EQ(url::host("https://dev.tarvo.app"), "dev.tarvo.app");
     EXPECT_EQ(url::host("http://user:pw@127.0.0.1:54321/x?y"), "127.0.0.1");
     EXPECT_EQ(url::host("http://[::1]:8080/"), "::1");
     EXPECT_EQ(url::host("file:///tmp/x"), std::nullopt);
     EXPECT_EQ(url::host("no scheme here"), std::nullopt);
     EXPECT_EQ(url::origin("https://tarvo.app/docket/?a#b"), "https://tarvo.app");
-}
 
-TEST(UrlBuilding, AbsolutePathsResolveOnTheSameOriginOnly) {
     const std::string origin = "https://tarvo.app";
     EXPECT_EQ(url::resolvingAbsolutePath(origin, "/docket/"), "https://tarvo.app/docket/");
     EXPECT_EQ(url::resolvingAbsolutePath(origin + "/ignored/path", "/a/./b/../c/?q=1#f"),
@@ -206,7 +194,7 @@ TEST(UrlBuilding, AbsolutePathsResolveOnTheSameOriginOnly) {
     }
 }
 
-TEST(Crypto, UUIDsAreVersion4UpperCaseAndDistinct) {
+TEST(Encoding, UUIDsAreVersion4UpperCaseAndBase64RoundTripsEveryRemainder) {
     std::set<std::string> seen;
     for (int i = 0; i < 200; ++i) {
         const std::string uuid = makeUUIDString();
@@ -217,9 +205,7 @@ TEST(Crypto, UUIDsAreVersion4UpperCaseAndDistinct) {
         seen.insert(uuid);
     }
     EXPECT_EQ(seen.size(), 200u);
-}
 
-TEST(Base64, RoundTripsEveryRemainderWithAndWithoutPadding) {
     const std::string bytes("\x00\xFB\xFF\x10\x7E\xC3", 6);
     for (std::size_t n = 0; n <= bytes.size(); ++n) {
         const std::string part = bytes.substr(0, n);
@@ -235,24 +221,20 @@ TEST(Base64, RoundTripsEveryRemainderWithAndWithoutPadding) {
     EXPECT_FALSE(base64::decodeURL("+/8="));
 }
 
-TEST(Log, AStderrEntryIsOneLineWithSubsystemCategoryAndLevel) {
-    EXPECT_EQ(Logger::stderrLine("com.merrow.loft.mac", "selection", LogLevel::error, "no text"),
-              "com.merrow.loft.mac[selection] error: no text\n");
+TEST(Log, AStderrEntryIsOneLineAndDebugEntriesAreLeftOut) {
     // A line break inside a message cannot forge a second entry.
     EXPECT_EQ(Logger::stderrLine("s", "c", LogLevel::notice, "a\nb\r\x01\\\tz"),
               "s[c] notice: a\\nb\\r\\x01\\\\\tz\n");
     EXPECT_EQ(Logger::stderrLine("s", "c", LogLevel::info, "bad \xff byte"),
               "s[c] info: bad \xEF\xBF\xBD byte\n");
-}
 
-TEST(Log, WithStderrChosenEntriesGoThereAndDebugEntriesDoNot) {
     const ScopedEnvironmentVariable choice("TARVO_LOG", "stderr");
     const Logger logger("com.merrow.loft.mac", "quick");
     ::testing::internal::CaptureStderr();
     logger.debug("hidden detail");
     logger.info("panel opened");
     logger.fault("multi\nline");
-    const std::string written = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "com.merrow.loft.mac[quick] info: panel opened\n"
-                       "com.merrow.loft.mac[quick] fault: multi\\nline\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "com.merrow.loft.mac[quick] info: panel opened\n"
+              "com.merrow.loft.mac[quick] fault: multi\\nline\n");
 }
