@@ -120,9 +120,10 @@ TEST_F(DeviceTokenMinterTest, TransportAndKeyringFailuresAreToldApart) {
               "Couldn't save the token to the keyring.");
 }
 
-TEST(AccountStores, ASessionRoundTripsAndACorruptOneReadsAsSignedOutWithoutBeingDeleted) {
+TEST(AccountStores, DamagedItemsReadAsAbsentAndTheTokenIdentityHidesTheToken) {
     AccountSandbox sandbox;
     FileSecretStore& secrets = sandbox.secrets();
+    // A damaged session reads as signed out and is left for a look.
     EXPECT_EQ(SessionStore::read(secrets), std::nullopt);
     ASSERT_TRUE(SessionStore::save(session, secrets));
     EXPECT_EQ(SessionStore::read(secrets), session);
@@ -133,11 +134,8 @@ TEST(AccountStores, ASessionRoundTripsAndACorruptOneReadsAsSignedOutWithoutBeing
     }
     EXPECT_TRUE(SessionStore::remove(secrets));
     EXPECT_FALSE(SessionStore::remove(secrets));
-}
 
-TEST(AccountStores, TheTokenIdentityNamesTheTokenWithoutRevealingIt) {
-    AccountSandbox sandbox;
-    FileSecretStore& secrets = sandbox.secrets();
+    // The token's identity names it without revealing it.
     EXPECT_FALSE(TokenStore::hasToken(secrets));
     EXPECT_EQ(TokenStore::identity(secrets), std::nullopt);
 
@@ -151,16 +149,14 @@ TEST(AccountStores, TheTokenIdentityNamesTheTokenWithoutRevealingIt) {
     EXPECT_EQ(TokenStore::identity(secrets), std::nullopt);
 }
 
-TEST(DeviceToken, IsVltAndTheUnpaddedBase64urlOf32RandomBytes) {
+TEST(DeviceToken, IsVltAndBase64urlOf32RandomBytesAndTheNameIsTheMachinesPrettyName) {
     std::vector<std::uint8_t> bytes(32, 0xff);
     bytes[0] = 0xfb;
     EXPECT_EQ(DeviceTokenMinter::tokenFromBytes(bytes), "vlt_-" + std::string(41, '_') + "8");
     EXPECT_EQ(DeviceTokenMinter::tokenFromBytes(bytes).size(), 47u);
 
     EXPECT_NE(DeviceTokenMinter::makeToken(), DeviceTokenMinter::makeToken());
-}
 
-TEST(HostName, ThePrettyNameComesFromMachineInfoWithItsQuotingUndone) {
     EXPECT_EQ(host::prettyHostname("PRETTY_HOSTNAME=\"Kim’s \\\"Laptop\\\"\"\nCHASSIS=laptop\n"),
               "Kim’s \"Laptop\"");
     EXPECT_EQ(host::prettyHostname("CHASSIS=laptop\nPRETTY_HOSTNAME='Work box'\n"), "Work box");

@@ -97,7 +97,7 @@ TEST(EnvironmentChoice, TheCurrentEnvironmentIsChosenOnceForAllThreads) {
 
 // That a bad value stops the program with status 78 and says why is tested through the command
 // line.
-TEST(APIBaseOverride, SchemeHostAndPortAreAcceptedAndNothingMore) {
+TEST(APIBaseOverride, OnlySchemeHostAndPortAreAcceptedAndAKeyOnlyWithThem) {
     const auto accepted = [](std::string_view value) {
         return CaptureEnvironment::parseAPIBase(value).value_or(std::nullopt);
     };
@@ -111,9 +111,7 @@ TEST(APIBaseOverride, SchemeHostAndPortAreAcceptedAndNothingMore) {
                             "http://host?x", "http://[zz]:1", "http://ho st"}) {
         EXPECT_EQ(CaptureEnvironment::parseAPIBase(bad).error().kind, Error::invalidAPIBase) << bad;
     }
-}
 
-TEST(APIBaseOverride, AnotherBackendTakesItsKeyOnlyTogetherWithItsAddress) {
     using Override = CaptureEnvironment::BackendOverride;
     const std::string jwt = "eyJhbGciOiJIUzI1NiJ9.eyJyb2xlIjoiYW5vbiJ9.c2ln";
     const auto parsed = [](std::string_view base, std::string_view key) {
@@ -133,7 +131,7 @@ TEST(APIBaseOverride, AnotherBackendTakesItsKeyOnlyTogetherWithItsAddress) {
 }
 
 // The percent-encoding of paths and the resolving of dot segments are the URL helpers' own tests.
-TEST(Endpoints, StorageObjectsAndWebAppsAreFoldersOfTheirBases) {
+TEST(Endpoints, StorageObjectsAndWebAppsAreFoldersOfTheirBasesAndOnlyStagingHasABanner) {
     const auto& production = CaptureEnvironment::production();
     EXPECT_EQ(CaptureEndpoints{production}.storageObjectURL("capture-media", "voice/a b.m4a"),
               production.supabaseBase() + "/storage/v1/object/capture-media/voice/a%20b.m4a");
@@ -149,9 +147,7 @@ TEST(Endpoints, StorageObjectsAndWebAppsAreFoldersOfTheirBases) {
     for (const char* bad : {"two words", "/evil.example", ""}) {
         EXPECT_EQ(CaptureConfig::webAppURL(production, bad), std::nullopt) << bad;
     }
-}
 
-TEST(EnvironmentBanner, OnlyStagingShowsABannerNamingTheWebSuiteHost) {
     EXPECT_FALSE((EnvironmentBanner{EnvironmentBanner::Style::bar, CaptureEnvironment::production()}
                       .isShown()));
     const EnvironmentBanner bar{EnvironmentBanner::Style::bar, CaptureEnvironment::staging()};

@@ -39,7 +39,7 @@ UserSession session(std::string refreshToken = "r-1") {
 
 } // namespace
 
-TEST(WebSessionCookiesTest, SessionObjectIsSortedAndNamesTheTokensUser) {
+TEST(WebSessionCookiesTest, SessionObjectIsSortedAndTheSeedScriptWritesItOnTheSuitesHostOnly) {
     const auto text = WebSessionCookies::sessionObject(session(), now);
     ASSERT_TRUE(text);
     EXPECT_EQ(*text, R"({"access_token":")" + session().accessToken +
@@ -56,15 +56,12 @@ TEST(WebSessionCookiesTest, SessionObjectIsSortedAndNamesTheTokensUser) {
     plain.accessToken = session().accessToken;
     const auto fromClaims = json::parse(*WebSessionCookies::sessionObject(plain, now));
     EXPECT_EQ((*fromClaims)["user"]["email"], "jwt@x.io");
-}
 
-TEST(WebSessionCookiesTest, SeedScriptWritesTheSessionOnlyOnTheSuitesHost) {
-    const auto object = *WebSessionCookies::sessionObject(session(), now);
     EXPECT_EQ(WebSessionCookies::seedScript(session(), "https://tarvo.app", "proj", now),
               "(function () {\n  try {\n    if (location.host !== \"tarvo.app\") return;\n"
               "    if (localStorage.getItem(\"sb-proj-auth-token\") === null) "
               "localStorage.setItem(\"sb-proj-auth-token\", " +
-                  Json(object).dump() + ");\n  } catch (e) {}\n})();");
+                  Json(*text).dump() + ");\n  } catch (e) {}\n})();");
     EXPECT_NE(WebSessionCookies::seedScript(session(), "http://localhost:3000", "p", now)
                   ->find("location.host !== \"localhost:3000\""),
               std::string::npos);
@@ -74,7 +71,7 @@ TEST(WebSessionCookiesTest, SeedScriptWritesTheSessionOnlyOnTheSuitesHost) {
     }
 }
 
-TEST(WebSessionCookiesTest, CookiesAreCutAfter3600EncodedCharacters) {
+TEST(WebSessionCookiesTest, CookiesArePercentEncodedAndCutAfter3600Characters) {
     const std::size_t base = WebSessionCookies::pairs(session(""), "proj", now)[0].second.size();
     const auto fits = WebSessionCookies::pairs(session(std::string(3600 - base, 'a')), "proj", now);
     ASSERT_EQ(fits.size(), 1U);
@@ -89,9 +86,7 @@ TEST(WebSessionCookiesTest, CookiesAreCutAfter3600EncodedCharacters) {
     EXPECT_EQ(cut[1].second.size(), 1U);
     EXPECT_EQ(WebSessionCookies::from({cut.begin(), cut.end()}, "proj")->refreshToken,
               std::string(3601 - base, 'a'));
-}
 
-TEST(WebSessionCookiesTest, PercentEncodingLeavesOnlyTheCookieAlphabet) {
     EXPECT_EQ(WebSessionCookies::percentEncoded("aZ09-_.!~*'() \"%/+;,=é"),
               "aZ09-_.!~*'()%20%22%25%2F%2B%3B%2C%3D%C3%A9");
     EXPECT_EQ(WebSessionCookies::percentDecoded("%C3%a9%2F+"), "é/+");
@@ -102,7 +97,7 @@ TEST(WebSessionCookiesTest, PercentEncodingLeavesOnlyTheCookieAlphabet) {
     EXPECT_EQ(pairs[0].second.find_first_of(" ;,\"é"), std::string::npos);
 }
 
-TEST(WebSessionCookiesTest, FromCookiesJoinsPiecesInOrderUpToTheFirstGap) {
+TEST(WebSessionCookiesTest, ReadingJoinsCookiePiecesUpToAGapAndTakesTheTokensClaimsFirst) {
     const std::string text =
         WebSessionCookies::percentEncoded(*WebSessionCookies::sessionObject(session(), now));
     const std::size_t half = text.size() / 2;
@@ -121,9 +116,7 @@ TEST(WebSessionCookiesTest, FromCookiesJoinsPiecesInOrderUpToTheFirstGap) {
     EXPECT_EQ(WebSessionCookies::from({{"sb-proj-auth-token.1", text}}, "proj"), std::nullopt);
     EXPECT_EQ(WebSessionCookies::from({{"sb-other-auth-token", text}}, "proj"), std::nullopt);
     EXPECT_EQ(WebSessionCookies::from({{"sb-proj-auth-token", "%ZZ"}}, "proj"), std::nullopt);
-}
 
-TEST(WebSessionCookiesTest, FromJSONTakesTheTokensClaimsFirst) {
     const auto fromJSON = [](const std::string& text) {
         return WebSessionCookies::fromJSON(text, "proj", now);
     };
@@ -152,7 +145,7 @@ TEST(WebSessionCookiesTest, FromJSONTakesTheTokensClaimsFirst) {
     }
 }
 
-TEST(ShellNavigationPolicyTest, SuiteLinksStayOthersOpenInASheetOrTheSystem) {
+TEST(ShellNavigationPolicyTest, SuiteLinksStayOthersOpenInASheetOrTheSystemAndOnlyItGetsMedia) {
     using enum ShellNavigationPolicy::Decision;
     const auto decide = [](std::optional<std::string_view> url, bool mainFrame, bool link) {
         return ShellNavigationPolicy::decide(url, mainFrame, link, "tarvo.app");
@@ -180,9 +173,8 @@ TEST(ShellNavigationPolicyTest, SuiteLinksStayOthersOpenInASheetOrTheSystem) {
     EXPECT_EQ(window("data:text/plain,hi"), Window::ignore);
     EXPECT_EQ(window(std::nullopt), Window::ignore);
     EXPECT_EQ(window("sms:123"), Window::openInSystem);
-}
 
-TEST(ShellNavigationPolicyTest, MediaCaptureIsGrantedToTheSuiteAndItsSubdomainsOnly) {
+    // Media capture is granted to the suite and its subdomains only.
     using enum ShellNavigationPolicy::MediaCaptureDecision;
     EXPECT_EQ(ShellNavigationPolicy::decideMediaCapture("tarvo.app", "tarvo.app"), grant);
     EXPECT_EQ(ShellNavigationPolicy::decideMediaCapture("Voice.Tarvo.App", "tarvo.app"), grant);
@@ -190,8 +182,6 @@ TEST(ShellNavigationPolicyTest, MediaCaptureIsGrantedToTheSuiteAndItsSubdomainsO
     EXPECT_EQ(ShellNavigationPolicy::decideMediaCapture("", "tarvo.app"), prompt);
     EXPECT_EQ(ShellNavigationPolicy::decideMediaCapture(std::nullopt, "tarvo.app"), prompt);
     EXPECT_EQ(ShellNavigationPolicy::decideMediaCapture("x.", ""), prompt);
-    EXPECT_EQ(ShellNavigationPolicy::defaultSuiteHost(),
-              *url::host(CaptureConfig::webSuiteOrigin()));
 }
 
 namespace {
