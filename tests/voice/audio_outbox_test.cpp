@@ -115,7 +115,7 @@ TEST_F(AudioOutboxTest, ARecordIsAPrivateFileKeepingItsTranscriptSendingAndSize)
     EXPECT_FALSE(AudioOutbox::load("F00"));
 }
 
-TEST_F(AudioOutboxTest, UnsentListsOnlyTheOwnersUnsentRecords) {
+TEST_F(AudioOutboxTest, ListingsHoldOnlyTheOwnersReadableUnsentRecordsAndLeaveTheRestAlone) {
     const auto mine = recording();
     const auto sent = recording();
     const auto theirs = recording("someone-else");
@@ -125,29 +125,21 @@ TEST_F(AudioOutboxTest, UnsentListsOnlyTheOwnersUnsentRecords) {
         ASSERT_TRUE(AudioOutbox::save(each));
     }
     AudioOutbox::markSaved(sent.id, start);
+    const fs::path folder = *AudioOutbox::directory();
+    writeFile(folder / "BROKEN.json", "{not json");
+    // A record under another id's name would make removal hit the wrong files.
+    writeFile(folder / "OTHER.json", *recording().storedForm());
+    fs::create_directory(folder / "DIR.json");
+    writeFile(folder / "notes.txt", "x");
 
     EXPECT_EQ(AudioOutbox::currentOwner(), "xctest-user");
     EXPECT_EQ(ids(AudioOutbox::unsaved()), std::vector{mine.id});
     EXPECT_EQ(ids(AudioOutbox::unsaved("someone-else")), std::vector{theirs.id});
     EXPECT_TRUE(AudioOutbox::unsaved(std::nullopt).empty());
     EXPECT_EQ(AudioOutbox::all().size(), 4U);
-}
-
-TEST_F(AudioOutboxTest, UnreadableRecordsAreSkippedAndLeftAlone) {
-    const auto good = recording();
-    ASSERT_TRUE(AudioOutbox::save(good));
-    const fs::path folder = *AudioOutbox::directory();
-    writeFile(folder / "BROKEN.json", "{not json");
-    // A record under another id's name would make removal hit the wrong files.
-    auto misnamed = recording();
-    writeFile(folder / "OTHER.json", *misnamed.storedForm());
-    fs::create_directory(folder / "DIR.json");
-    writeFile(folder / "notes.txt", "x");
-
-    EXPECT_EQ(ids(AudioOutbox::all()), std::vector{good.id});
     EXPECT_EQ(AudioOutbox::load("BROKEN"), std::nullopt);
     EXPECT_EQ(AudioOutbox::load("OTHER"), std::nullopt);
-    EXPECT_EQ(AudioOutbox::prune(AudioRetention::off, start), 0U);
+    EXPECT_EQ(AudioOutbox::prune(AudioRetention::off, start), 1U);
     EXPECT_TRUE(fs::exists(folder / "BROKEN.json"));
     EXPECT_TRUE(fs::exists(folder / "OTHER.json"));
 }

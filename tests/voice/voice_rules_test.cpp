@@ -112,11 +112,10 @@ TEST(RecordingPolicyTest, LimitsApplyFromTheirBoundary) {
 }
 
 TEST(RecordingPolicyTest, LevelRisesFromNothingAtMinusSixtyToFullAtZero) {
-    EXPECT_EQ(RecordingPolicy::level(-60), 0);
-    EXPECT_EQ(RecordingPolicy::level(-160), 0);
-    EXPECT_EQ(RecordingPolicy::level(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(RecordingPolicy::level(-std::numeric_limits<float>::infinity()), 0);
-    EXPECT_EQ(RecordingPolicy::level(std::numeric_limits<float>::infinity()), 0);
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    for (const float silent : {-60.0F, -160.0F, std::nanf(""), -infinity, infinity}) {
+        EXPECT_EQ(RecordingPolicy::level(silent), 0) << silent;
+    }
     EXPECT_FLOAT_EQ(RecordingPolicy::level(0), 1);
     EXPECT_FLOAT_EQ(RecordingPolicy::level(6), 1);
     EXPECT_FLOAT_EQ(RecordingPolicy::level(-30), std::pow(0.5F, 1.5F));
