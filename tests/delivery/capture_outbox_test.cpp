@@ -143,9 +143,7 @@ TEST(OutboxItemCoding, WritesTheFieldsInOrderWithoutAbsentOnesAndReadsEveryField
 
 TEST(OutboxItemCoding, TheSkippingReaderGivesEveryFieldButTheRequest) {
     const OutboxItem item = fullItem();
-    const auto compact = item.encoded();
-    ASSERT_TRUE(compact);
-    EXPECT_EQ(OutboxItem::decodeSkippingRequest(*compact), withoutRequest(item));
+    EXPECT_EQ(OutboxItem::decodeSkippingRequest(item.encoded().value_or("")), withoutRequest(item));
 
     const auto spaced = item.toJson()->dump(4);
     EXPECT_EQ(OutboxItem::decodeSkippingRequest(spaced), withoutRequest(item));
@@ -190,12 +188,12 @@ TEST(OutboxItemCoding, AttemptCountsBeyondTheRangeAreHeldAtItsEnds) {
     const std::string rest = R"({"id":"i","request":{},"idempotencyKey":"k",)"
                              R"("logDestination":"stash","logTitle":"t","createdAt":1,"attempts":)";
     constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
-    for (const auto& [stored, read] :
-         std::vector<std::pair<std::string, std::int64_t>>{{"9223372036854775807", most},
-                                                           {"18446744073709551615", most},
-                                                           {"1e300", most},
-                                                           {"-4", 0},
-                                                           {"12.0", 12}}) {
+    const std::pair<std::string, std::int64_t> cases[] = {{"9223372036854775807", most},
+                                                          {"18446744073709551615", most},
+                                                          {"1e300", most},
+                                                          {"-4", 0},
+                                                          {"12.0", 12}};
+    for (const auto& [stored, read] : cases) {
         const auto item = OutboxItem::decodeSkippingRequest(rest + stored + "}");
         ASSERT_TRUE(item) << stored;
         EXPECT_EQ(item->attempts, read) << stored;
