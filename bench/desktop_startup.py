@@ -14,7 +14,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "desktop", "e2e"))
-import desktop_end_to_end as e2e  # noqa: E402  the test's session helpers
+import harness as e2e  # noqa: E402  the end-to-end tests' session helpers
 
 
 def threads_switches(pid):
