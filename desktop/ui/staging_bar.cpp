@@ -6,6 +6,7 @@
 #include <capturekit/account/environment_banner.hpp>
 
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPalette>
 
@@ -30,7 +31,10 @@ StagingBar::StagingBar(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setSpacing(EnvironmentBanner::barSpacing);
     layout->setContentsMargins(8, 4, 8, 4);
-    auto* symbol = new QLabel(QStringLiteral("🔧"), this);
+    auto* symbol = new QLabel(this);
+    symbol->setPixmap(
+        QIcon(QStringLiteral(":/icons/%1.svg").arg(qtText(EnvironmentBanner::symbolName)))
+            .pixmap(16, 16));
     symbol->setAccessibleName(qtText(EnvironmentBanner::symbolName));
     auto* title = new QLabel(qtText(EnvironmentBanner::title), this);
     QFont bold = title->font();
