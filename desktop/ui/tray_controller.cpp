@@ -83,7 +83,16 @@ void TrayController::showMenu() {
         menu_.showAsWindow();
         return;
     }
+    // Right after start the tray host may not have placed the icon yet: its geometry is empty or
+    // still at the screen's origin. Wait for it a little before settling for what there is.
     const QRect icon = tray_.geometry();
+    const bool placed = icon.isValid() && !icon.topLeft().isNull();
+    if (!placed && placementWaits_ < 15) {
+        ++placementWaits_;
+        QTimer::singleShot(100ms, this, &TrayController::showMenu);
+        return;
+    }
+    placementWaits_ = 0;
     menu_.popUpAt(icon.isValid() ? QPoint(icon.center().x(), icon.bottom()) : QCursor::pos());
 }
 

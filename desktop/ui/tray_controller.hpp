@@ -42,6 +42,7 @@ private:
     QSystemTrayIcon tray_;
     QTimer look_;
     QTimer fallback_;
+    int placementWaits_ = 0;
 };
 
 } // namespace tarvo::desktop

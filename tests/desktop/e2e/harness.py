@@ -89,9 +89,9 @@ class Session:
     def program(self, name):
         return os.path.join(self.programs, name)
 
-    def start_app(self, name="app"):
+    def start_app(self, name="app", arguments=()):
         wait_for("the previous app to leave the accessibility bus", lambda: application() is None)
-        app = self.start(name, [self.program(APP_NAME)], env=self.environment)
+        app = self.start(name, [self.program(APP_NAME), *arguments], env=self.environment)
         wait_for("the app on the accessibility bus", application)
         return app
 
@@ -199,11 +199,19 @@ def focus(window):
     wait_for("the window in front", lambda: xdotool("getactivewindow") == window)
 
 
-def tray_place():
-    """The tray host's visible panel (mapped once an icon docks) as X, Y, WIDTH and HEIGHT."""
-    panel = visible_window("--class", "trayer")
-    lines = xdotool("getwindowgeometry", "--shell", panel).splitlines() if panel else []
+def window_place(window):
+    """A window's X, Y, WIDTH and HEIGHT; empty without a window."""
+    lines = xdotool("getwindowgeometry", "--shell", window).splitlines() if window else []
     return {key: int(value) for key, value in (line.split("=") for line in lines)}
+
+
+def tray_place():
+    """The tray host's visible panel (mapped once an icon docks)."""
+    return window_place(visible_window("--class", "trayer"))
+
+
+def menu_place():
+    return window_place(visible_window("--name", "^tarvo Capture$"))
 
 
 def tray_width():
