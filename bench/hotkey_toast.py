@@ -19,9 +19,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "desktop", "e2e"))
-import desktop_end_to_end as e2e  # noqa: E402  the test's session helpers
-import hotkeys_end_to_end as keys  # noqa: E402  the hot keys' session set-up
-from desktop_end_to_end import press, wait_for, xdotool  # noqa: E402
+import harness as e2e  # noqa: E402  the end-to-end tests' session helpers
+from harness import press, wait_for, xdotool  # noqa: E402
 
 
 class XWindowAttributes(ctypes.Structure):
@@ -96,10 +95,9 @@ def measure(x, runs):
 
 def prepare(session, options, path):
     folder = session.folder
-    _, environment = keys.start_desktop(session, options.bin)
-    keys.sign_in(options.bin, environment)
-    session.start("app", [os.path.join(options.bin, e2e.APP_NAME)], env=environment)
-    wait_for("the app", e2e.application)
+    session.set_up()
+    session.sign_in_with_cli("grant")
+    session.start_app()
     if path == "synthetic copy":
         # A Qt text box keeps its selection when another program takes PRIMARY and stays off
         # the accessibility bus, so only the copy keystroke reads it.
@@ -139,7 +137,7 @@ def main():
                             "--bin", options.bin, "--runs", str(options.runs), "--only", name],
                            check=True, stderr=subprocess.DEVNULL)
         return 0
-    session = e2e.Session(tempfile.mkdtemp(prefix="tarvo-bench-keys-"))
+    session = e2e.Session(tempfile.mkdtemp(prefix="tarvo-bench-keys-"), options.bin)
     try:
         prepare(session, options, options.only)
         times = measure(X(), options.runs)
