@@ -28,10 +28,6 @@ protected:
     Account account = client.newAccount();
 };
 
-inline httplib::Headers bearer(const std::string& token) {
-    return {{"Authorization", "Bearer " + token}};
-}
-
 // The user behind an access token, as the auth service sees it.
 inline Reply currentUser(BackendClient& client, const std::string& accessToken) {
     return client.send("GET", "/auth/v1/user", {}, bearer(accessToken));

@@ -81,7 +81,7 @@ Reply BackendClient::post(const std::string& path, const Json& body, httplib::He
 
 Reply BackendClient::postWithBearer(const std::string& path, const std::string& token,
                                     const Json& body, httplib::Headers headers) {
-    headers.emplace("Authorization", "Bearer " + token);
+    headers.merge(bearer(token));
     return post(path, body, std::move(headers));
 }
 

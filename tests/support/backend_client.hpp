@@ -25,6 +25,10 @@ struct Reply {
     std::string header(const std::string& name) const;
 };
 
+inline httplib::Headers bearer(const std::string& token) {
+    return {{"Authorization", "Bearer " + token}};
+}
+
 struct Session {
     std::string accessToken;
     std::string refreshToken;
