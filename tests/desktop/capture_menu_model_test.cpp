@@ -57,9 +57,12 @@ struct MenuModelTest : testing::Test {
                      QString::fromStdString(withPassword));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !model.accountBusy(); }, 20000));
     }
+    // Also waits out the outbox flush that a new token starts, so that it cannot take a capture
+    // the test queues afterwards.
     void signInForAToken(CaptureMenuModel& model) {
         signIn(model);
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.hasToken(); }, 10000));
+        settle(model);
     }
 
     // Waits until every task the model started has come back.
@@ -147,7 +150,6 @@ TEST_F(MenuModelTest, SigningOutSwitchesCaptureOffForgetsConsentAndWorksOffline)
 TEST_F(MenuModelTest, AFlushSaysHowManyWaitingCapturesWereSentOrWhyTheyStillWait) {
     const auto model = makeModel();
     signInForAToken(*model);
-    settle(*model);
 
     queueCaptures(3);
     model->drainOutbox(true);
