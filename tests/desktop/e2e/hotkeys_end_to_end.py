@@ -5,6 +5,7 @@ capture, a program that ignores copy, a key another program holds, quick entry, 
 inside the undo window."""
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -30,8 +31,8 @@ signal.sigwait([signal.SIGTERM])
 """
 
 
-def start_window(session, name, command, window_class):
-    session.start(name, command)
+def start_window(session, name, command, window_class, env=None):
+    session.start(name, command, env=env)
     window = wait_for(name + "'s window", lambda: visible_window("--class", window_class))
     focus(window)
     return window
@@ -75,6 +76,7 @@ def editor_captures(session):
     for keys in ("Num_Lock", "ctrl+a", "ctrl+alt+c", "Num_Lock"):
         key(keys)
     shown(r"^Captured from Mousepad$", limit=15)
+    read_through_accessibility(session, "Mousepad", 1)
     # Mousepad's title is the file's path followed by " - Mousepad", which is taken off.
     note = dict(title=notes, source_app="Mousepad", source_type="text_capture", tags=["desktop"])
     expect_fields(session.filed(1), content=NOTES.strip(), **note)
@@ -91,6 +93,26 @@ def editor_captures(session):
     expect_fields(session.filed(2), content="Buy stamps and post the parcel", **note)
     session.holds(2, after=UNDO_WINDOW + 1.5)
     return editor
+
+
+def read_through_accessibility(session, source, times):
+    reads = len(re.findall(r"accessibility read \d+ chars from %s$" % re.escape(source),
+                           session.log("app"), re.MULTILINE))
+    expect(reads == times, "%d accessibility reads from %s, not %d:\n%s" % (
+        reads, source, times, session.log("app")[-2000:]))
+
+
+def walked_capture(session):
+    """A toolkit on the accessibility bus without the collection interface (Qt): the focused text
+    box is found by walking the window's tree. Undone, so nothing is filed."""
+    count = len(session.bodies())
+    start_window(session, "text box", [session.program("tarvo_test_text_box")],
+                 "tarvo_test_text_box", env=session.environment)
+    capture("tarvo_test_text_box")
+    shown(r"^A line to capture, again and again\.$")
+    read_through_accessibility(session, "tarvo_test_text_box", 1)
+    press("Undo")
+    wait_for("the toast to go", lambda: not find_text(r"^Captured from"))
 
 
 def terminal_capture(session):
@@ -167,6 +189,7 @@ def scenario(session, options):
     session.set_up()
     app = refused_keys(session)
     editor = editor_captures(session)
+    walked_capture(session)
     terminal_capture(session)
     ignored_copy(session)
     quick_entry(session, editor)
