@@ -1,12 +1,13 @@
 #include <desktop/ui/staging_bar.hpp>
 
+#include <desktop/ui/qt_color.hpp>
 #include <desktop/ui/qt_text.hpp>
+#include <desktop/ui/tray_icons.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/environment_banner.hpp>
 
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPalette>
 
@@ -20,10 +21,6 @@ StagingBar::StagingBar(QWidget* parent) : QWidget(parent) {
     setVisible(banner.isShown());
     setAutoFillBackground(true);
     QPalette colors = palette();
-    const auto qtColor = [](const EnvironmentBanner::Color& color) {
-        return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
-                                static_cast<float>(color.blue));
-    };
     colors.setColor(QPalette::Window, qtColor(EnvironmentBanner::background));
     colors.setColor(QPalette::WindowText, qtColor(EnvironmentBanner::foreground));
     setPalette(colors);
@@ -32,9 +29,7 @@ StagingBar::StagingBar(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(EnvironmentBanner::barSpacing);
     layout->setContentsMargins(8, 4, 8, 4);
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(
-        QIcon(QStringLiteral(":/icons/%1.svg").arg(qtText(EnvironmentBanner::symbolName)))
-            .pixmap(16, 16));
+    symbol->setPixmap(TrayIcons::bundled(qtText(EnvironmentBanner::symbolName)).pixmap(16, 16));
     symbol->setAccessibleName(qtText(EnvironmentBanner::symbolName));
     auto* title = new QLabel(qtText(EnvironmentBanner::title), this);
     QFont bold = title->font();

@@ -15,6 +15,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// How long a menu asked for right after start waits for the tray host to place the icon: 1.5 s.
+constexpr int placementWaitLimit = 15;
+constexpr auto placementWaitStep = 100ms;
+
 const capturekit::Logger& log() {
     static const capturekit::Logger logger(capturekit::application::identifier(), "tray");
     return logger;
@@ -87,9 +91,9 @@ void TrayController::showMenu() {
     // still at the screen's origin. Wait for it a little before settling for what there is.
     const QRect icon = tray_.geometry();
     const bool placed = icon.isValid() && !icon.topLeft().isNull();
-    if (!placed && placementWaits_ < 15) {
+    if (!placed && placementWaits_ < placementWaitLimit) {
         ++placementWaits_;
-        QTimer::singleShot(100ms, this, &TrayController::showMenu);
+        QTimer::singleShot(placementWaitStep, this, &TrayController::showMenu);
         return;
     }
     placementWaits_ = 0;

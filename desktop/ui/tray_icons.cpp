@@ -1,5 +1,7 @@
 #include <desktop/ui/tray_icons.hpp>
 
+#include <desktop/ui/qt_color.hpp>
+
 #include <capturekit/account/environment_banner.hpp>
 
 #include <QFont>
@@ -10,11 +12,6 @@ namespace tarvo::desktop::TrayIcons {
 
 namespace {
 
-QColor bannerColor(const capturekit::EnvironmentBanner::Color& color) {
-    return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
-                            static_cast<float>(color.blue));
-}
-
 // The glyph with a "DEV" label across its lower half.
 QPixmap markedDev(const QIcon& glyph, int side) {
     QPixmap pixmap(side, side);
@@ -24,13 +21,13 @@ QPixmap markedDev(const QIcon& glyph, int side) {
     glyph.paint(&painter, QRect(0, 0, side, side));
     const QRectF label(0, side * 0.55, side, side * 0.45);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(bannerColor(capturekit::EnvironmentBanner::background));
+    painter.setBrush(qtColor(capturekit::EnvironmentBanner::background));
     painter.drawRoundedRect(label, side * 0.1, side * 0.1);
     QFont font;
     font.setBold(true);
     font.setPixelSize(static_cast<int>(side * 0.36));
     painter.setFont(font);
-    painter.setPen(bannerColor(capturekit::EnvironmentBanner::foreground));
+    painter.setPen(qtColor(capturekit::EnvironmentBanner::foreground));
     painter.drawText(label, Qt::AlignCenter, QStringLiteral("DEV"));
     return pixmap;
 }
@@ -41,8 +38,12 @@ QString symbolName(bool capturing) {
     return capturing ? QStringLiteral("camera.viewfinder") : QStringLiteral("camera");
 }
 
+QIcon bundled(const QString& name) {
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+}
+
 QIcon icon(bool capturing, bool staging) {
-    const QIcon glyph(QStringLiteral(":/icons/%1.svg").arg(symbolName(capturing)));
+    const QIcon glyph = bundled(symbolName(capturing));
     if (!staging) {
         return glyph;
     }
@@ -54,7 +55,7 @@ QIcon icon(bool capturing, bool staging) {
 }
 
 QIcon applicationIcon() {
-    return QIcon(QStringLiteral(":/icons/app.svg"));
+    return bundled(QStringLiteral("app"));
 }
 
 } // namespace tarvo::desktop::TrayIcons

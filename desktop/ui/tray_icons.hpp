@@ -9,6 +9,8 @@
 namespace tarvo::desktop::TrayIcons {
 
 QString symbolName(bool capturing);
+// One of the app's bundled SVG symbols, by name ("camera", "wrench.and.screwdriver.fill", …).
+QIcon bundled(const QString& name);
 QIcon icon(bool capturing, bool staging);
 QIcon applicationIcon();
 

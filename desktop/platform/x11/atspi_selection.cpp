@@ -74,6 +74,11 @@ std::optional<std::string> selectedText(AtspiAccessible* node) {
     return result;
 }
 
+// The focused element's selection, or nothing when it holds no text.
+std::string focusedText(AtspiAccessible* focused) {
+    return selectedText(focused).value_or(std::string());
+}
+
 // The focused text element below the node, if the walk finds one within its budget.
 std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Walk& walk) {
     if (depth > maxDepth || !walk.goesOn(nullptr)) {
@@ -84,8 +89,7 @@ std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Wa
         return std::nullopt;
     }
     if (atspi_state_set_contains(states.object, ATSPI_STATE_FOCUSED)) {
-        // The focused element: its selection, or nothing when it holds no text.
-        return selectedText(node).value_or(std::string());
+        return focusedText(node);
     }
     // Lists and terminals that manage their descendants may hold thousands of them.
     if (depth > 0 && (!atspi_state_set_contains(states.object, ATSPI_STATE_SHOWING) ||
@@ -134,14 +138,10 @@ AtspiAccessible* focusedByCollection(AtspiAccessible* window) {
     if (matches == nullptr) {
         return nullptr;
     }
-    AtspiAccessible* found = nullptr;
-    for (guint index = 0; index < matches->len; ++index) {
-        auto* match = g_array_index(matches, AtspiAccessible*, index);
-        if (found == nullptr) {
-            found = match;
-        } else {
-            g_object_unref(match);
-        }
+    AtspiAccessible* found =
+        matches->len > 0 ? g_array_index(matches, AtspiAccessible*, 0) : nullptr;
+    for (guint index = 1; index < matches->len; ++index) {
+        g_object_unref(g_array_index(matches, AtspiAccessible*, index));
     }
     g_array_free(matches, TRUE);
     return found;
@@ -156,7 +156,7 @@ std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application,
             continue;
         }
         if (Owned<AtspiAccessible> focused(focusedByCollection(window.object)); focused.object) {
-            return selectedText(focused.object).value_or(std::string());
+            return focusedText(focused.object);
         }
         return focusedSelection(window.object, 0, walk);
     }
