@@ -5,7 +5,7 @@
 
 #include "desktop/image_files.hpp"
 
-#include <desktop/model/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <support/temporary_folder.hpp>
 

@@ -1,6 +1,6 @@
 #include <desktop/model/desktop_uploader.hpp>
 
-#include <desktop/model/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/platform_words.hpp>

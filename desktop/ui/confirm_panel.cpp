@@ -2,7 +2,7 @@
 #include <desktop/ui/panel_placement.hpp>
 
 #include <desktop/model/capture_menu_model.hpp>
-#include <desktop/model/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <capturekit/platform/text.hpp>
 

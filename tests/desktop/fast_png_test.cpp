@@ -3,7 +3,7 @@
 
 #include "desktop/image_files.hpp"
 
-#include <desktop/model/fast_png.hpp>
+#include <desktop/imaging/fast_png.hpp>
 
 #include <QBuffer>
 

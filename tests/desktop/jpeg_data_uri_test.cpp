@@ -2,7 +2,7 @@
 
 #include "desktop/image_files.hpp"
 
-#include <desktop/model/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <capturekit/platform/base64.hpp>
 

@@ -1,6 +1,6 @@
-#include <desktop/model/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_data_uri.hpp>
 
-#include <desktop/model/fast_png.hpp>
+#include <desktop/imaging/fast_png.hpp>
 
 #include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/file_descriptor.hpp>

@@ -1,4 +1,4 @@
-#include <desktop/model/fast_png.hpp>
+#include <desktop/imaging/fast_png.hpp>
 
 #include <libdeflate.h>
 
