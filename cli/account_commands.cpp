@@ -3,9 +3,9 @@
 #include "console.hpp"
 #include "outbox_commands.hpp"
 
+#include <capturekit/account/account_steps.hpp>
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/capture_config.hpp>
-#include <capturekit/account/device_token_minter.hpp>
 #include <capturekit/account/platform_words.hpp>
 #include <capturekit/account/supabase_auth.hpp>
 #include <capturekit/account/token_store.hpp>
@@ -53,20 +53,6 @@ std::expected<std::string, UsageError> password(Arguments& arguments) {
     return *typed;
 }
 
-// The device's own token, registered under this computer's name.
-bool setUpThisComputer() {
-    const auto minted =
-        DeviceTokenMinter::mint(DeviceTokenMinter::deviceName(), PlatformWords::platformTag);
-    if (!minted) {
-        Console::printError("Signed in, but couldn’t set " +
-                            std::string(PlatformWords::thisMachine) +
-                            " up for capture: " + Console::printable(minted.error().description()));
-        return false;
-    }
-    Console::print("This computer is set up for capture.");
-    return true;
-}
-
 std::expected<int, UsageError> signIn(Arguments& arguments) {
     const auto email = arguments.takeOption("email");
     if (!email) {
@@ -82,16 +68,18 @@ std::expected<int, UsageError> signIn(Arguments& arguments) {
     if (const auto done = arguments.expectNoMore(); !done) {
         return std::unexpected(done.error());
     }
-    const auto session =
-        SupabaseAuth::shared().signIn(trimmedSpacesAndTabs(validUTF8(**email)), *typedPassword);
-    if (!session) {
-        Console::printError(Console::printable(session.error().description()));
+    const auto signedIn = AccountSteps::signInAndSetUp(**email, *typedPassword);
+    if (!signedIn) {
+        Console::printError(Console::printable(signedIn.error().description()));
         return ExitCode::failure;
     }
-    Console::print("Signed in as " +
-                   Console::printable(SupabaseAuth::shared().currentEmail().value_or(**email)) +
-                   ".");
-    const bool ready = TokenStore::hasToken() || setUpThisComputer();
+    Console::print("Signed in as " + Console::printable(signedIn->email) + ".");
+    if (signedIn->setUpError) {
+        Console::printError(Console::printable(*signedIn->setUpError));
+    } else if (signedIn->registeredNow) {
+        Console::print("This computer is set up for capture.");
+    }
+    const bool ready = signedIn->hasToken;
     askForConsentIfUndecided();
     if (ready && CaptureOutbox::pendingCount() > 0) {
         OutboxCommands::deliverWaiting(true);
@@ -99,21 +87,11 @@ std::expected<int, UsageError> signIn(Arguments& arguments) {
     return ready ? ExitCode::success : ExitCode::failure;
 }
 
-// The desktop switch for watching screenshots; signing out always turns it off.
-void switchOffAutomaticCapture() {
-    const auto preferences = CaptureConfig::standardPreferences();
-    preferences.set("desktopAutoCaptureEnabled", PreferenceValue(false));
-    preferences.remove("desktopAutoCaptureEnabledAt");
-}
-
 std::expected<int, UsageError> signOut(Arguments& arguments) {
     if (const auto done = arguments.expectNoMore(); !done) {
         return std::unexpected(done.error());
     }
-    SupabaseAuth::shared().signOut();
-    TokenStore::remove();
-    switchOffAutomaticCapture();
-    AIConsent::reset();
+    AccountSteps::signOut();
     Console::print("Signed out.");
     return ExitCode::success;
 }

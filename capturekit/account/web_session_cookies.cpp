@@ -189,20 +189,8 @@ std::optional<UserSession> fromJSON(std::string_view text, std::string_view /*pr
 }
 
 std::string percentEncoded(std::string_view text) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(text.size());
-    for (const char c : text) {
-        if (isCookieSafe(c)) {
-            encoded += c;
-        } else {
-            const auto byte = static_cast<unsigned char>(c);
-            encoded += '%';
-            encoded += digits[byte >> 4];
-            encoded += digits[byte & 0x0F];
-        }
-    }
-    return encoded;
+    return url::percentEncode(
+        text, [](unsigned char byte) { return isCookieSafe(static_cast<char>(byte)); });
 }
 
 std::optional<std::string> percentDecoded(std::string_view text) {

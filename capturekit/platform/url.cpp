@@ -163,21 +163,28 @@ std::optional<Authority> splitAuthority(std::string_view absoluteURL) {
 
 } // namespace
 
-std::string encodePath(std::string_view path) {
+std::string percentEncode(std::string_view text, bool (*keep)(unsigned char byte)) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string encoded;
-    encoded.reserve(path.size());
-    for (const char c : path) {
-        if (isPathCharacter(c) || c == '/') {
+    encoded.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (keep(byte)) {
             encoded += c;
         } else {
-            const auto byte = static_cast<unsigned char>(c);
             encoded += '%';
             encoded += digits[byte >> 4];
             encoded += digits[byte & 0x0F];
         }
     }
     return encoded;
+}
+
+std::string encodePath(std::string_view path) {
+    return percentEncode(path, [](unsigned char byte) {
+        const auto c = static_cast<char>(byte);
+        return isPathCharacter(c) || c == '/';
+    });
 }
 
 bool isValidReference(std::string_view reference) {

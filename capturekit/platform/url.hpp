@@ -34,6 +34,10 @@ struct Url {
 
 namespace capturekit::url {
 
+// Percent-encodes, byte by byte, every byte for which `keep` is false, as "%" and two upper-case
+// hexadecimal digits.
+std::string percentEncode(std::string_view text, bool (*keep)(unsigned char byte));
+
 // Percent-encodes, byte by byte, everything but the characters RFC 3986 allows in a path
 // (unreserved, sub-delims, ":" and "@") and "/". "%" itself is encoded, so the result decodes back
 // to exactly the input.
