@@ -1,9 +1,9 @@
 // tarvo-capture-desktop: the tray app. One runs per session; a later start hands its arguments
 // to the running one and ends.
 
+#include <desktop/app_shell.hpp>
 #include <desktop/platform/instance_channel.hpp>
 #include <desktop/platform/quit_signals.hpp>
-#include <desktop/ui/app_shell.hpp>
 #include <desktop/ui/tray_icons.hpp>
 
 #include <capturekit/account/capture_config.hpp>

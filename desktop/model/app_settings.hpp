@@ -7,6 +7,7 @@
 
 #include <desktop/model/hotkey_combo.hpp>
 
+#include <capturekit/account/account_steps.hpp>
 #include <capturekit/platform/date_time.hpp>
 #include <capturekit/platform/preferences.hpp>
 
@@ -20,8 +21,10 @@ namespace tarvo::desktop {
 
 class AppSettings {
 public:
-    static constexpr std::string_view autoCaptureEnabledKey = "desktopAutoCaptureEnabled";
-    static constexpr std::string_view autoCaptureEnabledAtKey = "desktopAutoCaptureEnabledAt";
+    static constexpr std::string_view autoCaptureEnabledKey =
+        capturekit::AccountSteps::autoCaptureEnabledKey;
+    static constexpr std::string_view autoCaptureEnabledAtKey =
+        capturekit::AccountSteps::autoCaptureEnabledAtKey;
     static constexpr std::string_view confirmBeforeSendingKey =
         "desktopCaptureConfirmBeforeSending";
     static constexpr std::string_view sentFingerprintsKey = "desktopCaptureSentFingerprints";

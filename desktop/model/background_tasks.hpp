@@ -1,18 +1,18 @@
 #pragma once
 
-// Blocking library calls (network, keyring, outbox files) run here on worker threads, never on
-// the main thread. Each task's result is handed back to the owner's thread with a queued call
-// before anything touches the model. Destroying the tasks asks every running one to stop and
-// waits for it; a result that arrives after that is dropped.
+// Blocking library calls (network, keyring, outbox files, image decoding) run here, off the main
+// thread: each task on a thread of its own, or on a lane (an object with `post(job)`, such as a
+// WorkQueue or the selection-capture thread) when tasks must not run side by side. Each task's
+// result is handed back to the owner's thread with a queued call before anything touches the
+// owner. Destroying the tasks asks every running one to stop and waits for the ones on threads of
+// their own; a result that arrives after that is dropped, and a lane's task that has not started
+// by then never runs.
 
 #include <QObject>
 
 #include <functional>
-#include <list>
 #include <memory>
-#include <mutex>
 #include <stop_token>
-#include <thread>
 #include <vector>
 
 namespace tarvo::desktop {
@@ -49,33 +49,40 @@ public:
     BackgroundTasks(const BackgroundTasks&) = delete;
     BackgroundTasks& operator=(const BackgroundTasks&) = delete;
 
-    // Runs `work(stop)` on a worker thread and then `done(result)` on the owner's thread.
+    // Runs `work(stop)` on a thread of its own and then `done(result)` on the owner's thread.
     template <typename Work, typename Done> TaskHandle run(Work work, Done done) {
-        return start([work = std::move(work), done = std::move(done)](
-                         std::stop_token stop) mutable -> std::function<void()> {
-            auto result = work(stop);
-            return [done = std::move(done), result = std::move(result)]() mutable {
-                done(std::move(result));
-            };
-        });
+        return start(body(std::move(work), std::move(done)), {});
+    }
+
+    // The same on `lane`, after the jobs posted to it before. The lane must outlive the task.
+    template <typename Lane, typename Work, typename Done>
+    TaskHandle runOn(Lane& lane, Work work, Done done) {
+        return start(body(std::move(work), std::move(done)),
+                     [&lane](std::function<void()> job) { lane.post(std::move(job)); });
     }
 
     // Tasks whose results have not been delivered yet.
     std::size_t runningCount() const;
 
 private:
-    struct Worker {
-        std::shared_ptr<TaskHandle::State> state;
-        std::jthread thread;
-    };
-    using Body = std::function<std::function<void()>(std::stop_token)>;
+    struct Core;
+    using Result = std::function<void()>;
+    using Body = std::function<Result(std::stop_token)>;
+    using Post = std::function<void(std::function<void()>)>;
 
-    TaskHandle start(Body body);
-    void deliver(std::list<Worker>::iterator worker, std::function<void()> result);
+    template <typename Work, typename Done> static Body body(Work work, Done done) {
+        return [work = std::move(work),
+                done = std::move(done)](std::stop_token stop) mutable -> Result {
+            auto result = work(stop);
+            return [done = std::move(done), result = std::move(result)]() mutable {
+                done(std::move(result));
+            };
+        };
+    }
 
-    QObject* owner_;
-    mutable std::mutex mutex_;
-    std::list<Worker> workers_;
+    TaskHandle start(Body body, const Post& post);
+
+    std::shared_ptr<Core> core_;
 };
 
 } // namespace tarvo::desktop

@@ -3,15 +3,15 @@
 #include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <capturekit/account/ai_consent.hpp>
+#include <capturekit/account/auth_providers.hpp>
 #include <capturekit/account/platform_words.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/delivery/idempotency_key.hpp>
 #include <capturekit/platform/host_name.hpp>
 #include <capturekit/platform/text.hpp>
+#include <capturekit/platform/url.hpp>
 #include <capturekit/platform/uuid.hpp>
 #include <capturekit/routing/quick_task.hpp>
-
-#include <cstdio>
 
 namespace tarvo::desktop {
 
@@ -24,6 +24,18 @@ constexpr std::size_t logTitleCharacters = 60;
 // Desktop captures carry the opt-out too unless the person said yes to AI.
 std::optional<bool> aiOptOut() {
     return AIConsent::isGranted() ? std::nullopt : std::optional<bool>(true);
+}
+
+// A reason as the first clause of a sentence that goes on: typographic apostrophes, no full stop.
+std::string asClause(std::string reason) {
+    if (reason.ends_with('.')) {
+        reason.pop_back();
+    }
+    std::string clause;
+    for (const char c : reason) {
+        clause += c == '\'' ? std::string("’") : std::string(1, c);
+    }
+    return clause;
 }
 
 std::string queueReason(const CaptureError& error) {
@@ -41,20 +53,21 @@ DesktopUploader::DesktopUploader(const CaptureClient& client, const AppSettings&
                       : host::localizedName().value_or(std::string(PlatformWords::deviceName))),
       clock_(&clock) {}
 
-std::string DesktopUploader::idempotencyKey(std::string_view fingerprint) {
-    std::string key;
-    key.reserve(fingerprint.size());
-    for (const char c : fingerprint) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
-            key += escaped;
-        } else {
-            key += c;
-        }
+DesktopUploader::Report
+DesktopUploader::sendWithFreshClient(const AppSettings& settings,
+                                     const std::function<Outcome(const DesktopUploader&)>& send) {
+    const CaptureClient client(Auth::defaultProvider());
+    const DesktopUploader uploader(client, settings);
+    Report report{send(uploader), -1};
+    if (report.outcome.kind == Outcome::Kind::queued) {
+        report.outboxCount = static_cast<int>(CaptureOutbox::pendingCount());
     }
-    return key;
+    return report;
+}
+
+std::string DesktopUploader::idempotencyKey(std::string_view fingerprint) {
+    return url::percentEncode(fingerprint,
+                              [](unsigned char byte) { return byte >= 0x20 && byte != 0x7F; });
 }
 
 DesktopUploader::Outcome DesktopUploader::deliver(CaptureIngestRequest request,
@@ -74,7 +87,7 @@ DesktopUploader::Outcome DesktopUploader::deliver(CaptureIngestRequest request,
         result ? CaptureOutbox::reason(result->statusCode) : queueReason(result.error());
     if (!CaptureOutbox::enqueue(request, key, logDestination, logTitle)) {
         // Only what is on disk is "saved to send later".
-        return Outcome::failed(why + "; couldn’t keep it to send later");
+        return Outcome::failed(asClause(why) + "; couldn’t keep it to send later");
     }
     return Outcome::queued(why);
 }

@@ -13,6 +13,7 @@
 #include <capturekit/model/destination.hpp>
 #include <capturekit/platform/date_time.hpp>
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -50,6 +51,13 @@ public:
         bool operator==(const Outcome&) const = default;
     };
 
+    // What a send brings back to the main thread: the outcome and, for a queued one, the outbox's
+    // new count.
+    struct Report {
+        Outcome outcome;
+        int outboxCount = -1;
+    };
+
     // `deviceName` absent: the host's name, else "Linux".
     DesktopUploader(const capturekit::CaptureClient& client, const AppSettings& settings,
                     std::optional<std::string> deviceName = std::nullopt,
@@ -68,6 +76,10 @@ public:
     Outcome sendQuickTask(const std::string& text, std::stop_token stop = {}) const;
 
     const std::string& deviceName() const { return deviceName_; }
+
+    // Sends through an uploader over a fresh client of the default auth provider (blocking).
+    static Report sendWithFreshClient(const AppSettings& settings,
+                                      const std::function<Outcome(const DesktopUploader&)>& send);
 
     // A fingerprint as an HTTP header value: control characters (a line break in a file name)
     // percent-encoded, everything else as it is.

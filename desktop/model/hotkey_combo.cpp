@@ -47,16 +47,11 @@ std::string shortcutText(HotkeyCombo combo, char letter) {
     return glyphs(combo) + letter;
 }
 
-unsigned int x11Modifiers(HotkeyCombo combo) {
-    constexpr unsigned int controlMask = 1U << 2;
-    constexpr unsigned int mod1Mask = 1U << 3;
-    constexpr unsigned int mod4Mask = 1U << 6;
+HotkeyModifiers modifiers(HotkeyCombo combo) {
     const std::uint32_t bits = mask(combo);
-    unsigned int modifiers = 0;
-    modifiers |= (bits & HotkeyMask::control) != 0 ? controlMask : 0;
-    modifiers |= (bits & HotkeyMask::option) != 0 ? mod1Mask : 0;
-    modifiers |= (bits & HotkeyMask::command) != 0 ? mod4Mask : 0;
-    return modifiers;
+    return {.control = (bits & HotkeyMask::control) != 0,
+            .alt = (bits & HotkeyMask::option) != 0,
+            .super = (bits & HotkeyMask::command) != 0};
 }
 
 HotkeyCombo hotkeyComboOrDefault(std::string_view raw) {

@@ -3,7 +3,9 @@
 // The modifier combination shared by both global hot keys (the selection key C and the quick-entry
 // key T). The raw value is what the settings store; the mask keeps the classic modifier bits
 // (command 0x100, option 0x800, control 0x1000) so stored values and masks stay comparable across
-// platforms, and `x11Modifiers` gives the X11 modifier state to grab.
+// platforms, and `modifiers` gives the keys a hot key is registered with.
+
+#include <desktop/platform/global_hotkey.hpp>
 
 #include <capturekit/model/raw_value.hpp>
 
@@ -30,8 +32,8 @@ std::string glyphs(HotkeyCombo combo);
 std::optional<std::string_view> hint(HotkeyCombo combo);
 // What the person presses: glyphs followed by the letter, "Ctrl+Alt+C".
 std::string shortcutText(HotkeyCombo combo, char letter);
-// X11 modifier bits (ControlMask 0x4, Mod1Mask 0x8, Mod4Mask 0x40) for the combo's mask.
-unsigned int x11Modifiers(HotkeyCombo combo);
+// The modifier keys of the combo's mask: control, option as Alt, command as Super.
+HotkeyModifiers modifiers(HotkeyCombo combo);
 // A stored raw value, or controlOption when it names no combination.
 HotkeyCombo hotkeyComboOrDefault(std::string_view raw);
 

@@ -1,9 +1,7 @@
 #pragma once
 
-// A system-wide hot key: one letter with the modifier combination both keys share. The key fires
-// its action on the main thread while any program is in front.
-
-#include <desktop/model/hotkey_combo.hpp>
+// A system-wide hot key: one letter held with modifiers. The key fires its action on the main
+// thread while any program is in front.
 
 #include <cstdint>
 #include <functional>
@@ -11,13 +9,21 @@
 
 namespace tarvo::desktop {
 
+// The modifiers a key is held with.
+struct HotkeyModifiers {
+    bool control = false;
+    bool alt = false;
+    bool super = false;
+    bool operator==(const HotkeyModifiers&) const = default;
+};
+
 class GlobalHotkey {
 public:
     // Dropping the key releases its registration.
     virtual ~GlobalHotkey() = default;
-    // Registers the letter with the combo's modifiers, releasing any earlier registration first.
-    // False when the system refused it (another program holds the key); the key then never fires.
-    virtual bool registerCombo(HotkeyCombo combo) = 0;
+    // Registers the letter with the modifiers, releasing any earlier registration first. False
+    // when the system refused it (another program holds the key); the key then never fires.
+    virtual bool registerCombo(HotkeyModifiers modifiers) = 0;
 };
 
 class HotkeyService {

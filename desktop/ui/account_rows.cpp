@@ -1,6 +1,7 @@
 #include <desktop/ui/account_rows.hpp>
+#include <desktop/ui/plain_label.hpp>
 
-#include <desktop/ui/qt_text.hpp>
+#include <desktop/model/qt_text.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/platform_words.hpp>
@@ -19,15 +20,15 @@ using namespace capturekit;
 namespace {
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setWordWrap(true);
     return label;
 }
 
 } // namespace
 
-AccountRows::AccountRows(CaptureMenuModel& model, QWidget* parent)
-    : QWidget(parent), model_(model) {
+AccountRows::AccountRows(AccountController& account, QWidget* parent)
+    : QWidget(parent), account_(account) {
     build();
     refresh();
 }
@@ -55,12 +56,12 @@ void AccountRows::build() {
     signedIn_ = new QWidget(this);
     auto* signedInRow = new QHBoxLayout(signedIn_);
     signedInRow->setContentsMargins(0, 0, 0, 0);
-    auto* person = new QLabel(signedIn_);
+    auto* person = plainLabel(signedIn_);
     person->setPixmap(QIcon::fromTheme(QStringLiteral("avatar-default")).pixmap(18, 18));
     person->setAccessibleName(QStringLiteral("person.crop.circle.fill.badge.checkmark"));
-    email_ = new QLabel(signedIn_);
+    email_ = plainLabel(signedIn_);
     signOut_ = new QPushButton(QStringLiteral("Sign out"), signedIn_);
-    connect(signOut_, &QPushButton::clicked, &model_, &CaptureMenuModel::signOut);
+    connect(signOut_, &QPushButton::clicked, &account_, &AccountController::signOut);
     signedInRow->addWidget(person);
     signedInRow->addWidget(email_, 1);
     signedInRow->addWidget(signOut_);
@@ -77,7 +78,7 @@ void AccountRows::build() {
     form_ = new QWidget(this);
     auto* form = new QVBoxLayout(form_);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addWidget(new QLabel(QStringLiteral("Sign in to start capturing."), form_));
+    form->addWidget(plainLabel(QStringLiteral("Sign in to start capturing."), form_));
     emailField_ = new QLineEdit(form_);
     emailField_->setPlaceholderText(QStringLiteral("Email"));
     emailField_->setAccessibleName(QStringLiteral("Email"));
@@ -111,24 +112,24 @@ void AccountRows::build() {
 }
 
 void AccountRows::submit() {
-    if (!model_.accountBusy()) {
-        model_.signIn(emailField_->text(), passwordField_->text());
+    if (!account_.accountBusy()) {
+        account_.signIn(emailField_->text(), passwordField_->text());
     }
 }
 
 void AccountRows::refresh() {
-    const bool signedIn = !model_.signedInEmail().isEmpty();
+    const bool signedIn = !account_.signedInEmail().isEmpty();
     signedIn_->setVisible(signedIn);
-    email_->setText(model_.signedInEmail());
-    signOut_->setEnabled(!model_.accountBusy());
+    email_->setText(account_.signedInEmail());
+    signOut_->setEnabled(!account_.accountBusy());
     expand_->setVisible(!signedIn && !expanded_);
     form_->setVisible(!signedIn && expanded_);
-    error_->setText(model_.accountError());
-    error_->setVisible(!model_.accountError().isEmpty());
-    later_->setVisible(!model_.accountBusy());
-    signIn_->setVisible(!model_.accountBusy());
-    note_->setText(model_.credentialsNote());
-    note_->setVisible(!model_.credentialsNote().isEmpty());
+    error_->setText(account_.accountError());
+    error_->setVisible(!account_.accountError().isEmpty());
+    later_->setVisible(!account_.accountBusy());
+    signIn_->setVisible(!account_.accountBusy());
+    note_->setText(account_.credentialsNote());
+    note_->setVisible(!account_.credentialsNote().isEmpty());
 }
 
 void AccountRows::reset() {

@@ -3,7 +3,7 @@
 // The account rows of the menu: the signed-in e-mail with "Sign out", or the sign-in form behind
 // "Sign in to tarvo…". The form's fields are the view's own and are emptied when the menu closes.
 
-#include <desktop/model/capture_menu_model.hpp>
+#include <desktop/model/account_controller.hpp>
 
 #include <QWidget>
 
@@ -16,7 +16,7 @@ namespace tarvo::desktop {
 class AccountRows : public QWidget {
     Q_OBJECT
 public:
-    AccountRows(CaptureMenuModel& model, QWidget* parent = nullptr);
+    AccountRows(AccountController& account, QWidget* parent = nullptr);
 
     // The sign-in hint, with the staging sentence in a staging build.
     static QString signInHint();
@@ -29,7 +29,7 @@ private:
     void build();
     void submit();
 
-    CaptureMenuModel& model_;
+    AccountController& account_;
     bool expanded_ = false;
 
     QWidget* signedIn_ = nullptr;

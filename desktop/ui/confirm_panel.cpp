@@ -1,7 +1,7 @@
 #include <desktop/ui/confirm_panel.hpp>
 #include <desktop/ui/panel_placement.hpp>
+#include <desktop/ui/plain_label.hpp>
 
-#include <desktop/model/capture_menu_model.hpp>
 #include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <capturekit/platform/text.hpp>
@@ -29,14 +29,40 @@ constexpr auto namePlaceholder = "Their name";
 constexpr auto noteText = "Matched by name. If it isn't an exact match it goes to rapport for "
                           "review — never guessed onto the wrong person.";
 
-// The screenshot, drawn as large as its area allows without ever being enlarged.
+QImage previewOf(const std::filesystem::path& file, const std::stop_token& stop) {
+    if (stop.stop_requested()) {
+        return {}; // a newer shot came before this one's turn
+    }
+    const auto bytes = ScreenshotImage::readFile(file);
+    if (!bytes || stop.stop_requested()) {
+        return {};
+    }
+    return ScreenshotImage::decode(*bytes, ConfirmPopupView::previewSide).value_or(QImage());
+}
+
+QLabel* label(const QString& text, QWidget* parent) {
+    auto* made = plainLabel(text, parent);
+    made->setAccessibleName(text);
+    return made;
+}
+
+} // namespace
+
+// The screenshot, drawn as large as its area allows without ever being enlarged; empty until its
+// preview has been decoded.
 class PreviewView final : public QWidget {
 public:
-    PreviewView(QImage image, QWidget* parent) : QWidget(parent), image_(std::move(image)) {
+    explicit PreviewView(QWidget* parent) : QWidget(parent) {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         setMinimumHeight(24);
         setAccessibleName(QStringLiteral("Preview"));
     }
+
+    void setImage(const QImage& image) {
+        image_ = image;
+        update();
+    }
+    const QImage& image() const { return image_; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -58,21 +84,6 @@ private:
     QImage image_;
 };
 
-QImage previewOf(const std::filesystem::path& file) {
-    const auto bytes = ScreenshotImage::readFile(file);
-    const auto image =
-        bytes ? ScreenshotImage::decode(*bytes, ConfirmPopupView::previewSide) : std::nullopt;
-    return image.value_or(QImage());
-}
-
-QLabel* label(const QString& text, QWidget* parent) {
-    auto* made = new QLabel(text, parent);
-    made->setAccessibleName(text);
-    return made;
-}
-
-} // namespace
-
 QPushButton* ConfirmPopupView::button(const QString& text, QWidget* parent) {
     auto* made = new QPushButton(text, parent);
     made->setAccessibleName(text);
@@ -89,7 +100,7 @@ ConfirmPopupView::ConfirmPopupView(const DetectedScreenshot& shot, int remaining
     layout->setSpacing(6);
 
     auto* heading = new QHBoxLayout;
-    auto* icon = new QLabel(this);
+    auto* icon = plainLabel(this);
     icon->setPixmap(QIcon::fromTheme(QStringLiteral("camera-photo")).pixmap(16, 16));
     heading->addWidget(icon);
     auto* title = label(QString::fromUtf8(headingText), this);
@@ -102,7 +113,8 @@ ConfirmPopupView::ConfirmPopupView(const DetectedScreenshot& shot, int remaining
     }
     layout->addLayout(heading);
 
-    layout->addWidget(new PreviewView(previewOf(shot.url), this), 1);
+    preview_ = new PreviewView(this);
+    layout->addWidget(preview_, 1);
     auto* name = label(QString::fromStdString(shot.fileName()), this);
     name->setTextFormat(Qt::PlainText);
     layout->addWidget(name);
@@ -159,6 +171,14 @@ void ConfirmPopupView::restoreChoice(bool toRapport, const QString& person) {
     rapportBox_->setChecked(toRapport);
 }
 
+void ConfirmPopupView::setPreview(const QImage& image) {
+    preview_->setImage(image);
+}
+
+QImage ConfirmPopupView::preview() const {
+    return preview_->image();
+}
+
 void ConfirmPopupView::setToRapport(bool on) {
     toRapport_ = on;
     if (on && person_.isEmpty() && nameHint_) {
@@ -202,31 +222,13 @@ void ConfirmPopupView::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-ConfirmPanelController::ConfirmPanelController(ConfirmPopupView::Actions callbacks, QObject* parent)
-    : QObject(parent), callbacks_(std::move(callbacks)) {}
+ConfirmPanelController::ConfirmPanelController(QObject* parent)
+    : QObject(parent), tasks_(std::make_unique<BackgroundTasks>(*this)) {}
 
 ConfirmPanelController::~ConfirmPanelController() = default;
 
-ConfirmPopupView::Actions ConfirmPanelController::actionsOf(CaptureMenuModel& model) {
-    const QPointer<CaptureMenuModel> weak(&model);
-    const auto call = [weak](void (CaptureMenuModel::*action)()) {
-        return [weak, action] {
-            if (weak) {
-                (weak->*action)();
-            }
-        };
-    };
-    return {
-        .onSend =
-            [weak](DesktopUploader::Route route) {
-                if (weak) {
-                    weak->sendPending(route);
-                }
-            },
-        .onSkip = call(&CaptureMenuModel::skipPending),
-        .onSendAll = call(&CaptureMenuModel::sendAllPending),
-        .onSkipAll = call(&CaptureMenuModel::skipAllPending),
-    };
+void ConfirmPanelController::setActions(Actions actions) {
+    callbacks_ = std::move(actions);
 }
 
 bool ConfirmPanelController::isVisible() const {
@@ -235,34 +237,7 @@ bool ConfirmPanelController::isVisible() const {
 
 void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
                                   const std::optional<std::string>& nameHint) {
-    // The view calls back through the controller, and only while the controller is there.
-    const QPointer<ConfirmPanelController> self(this);
-    ConfirmPopupView::Actions actions{
-        .onSend =
-            [self](DesktopUploader::Route route) {
-                if (self && self->callbacks_.onSend) {
-                    self->callbacks_.onSend(std::move(route));
-                }
-            },
-        .onSkip =
-            [self] {
-                if (self && self->callbacks_.onSkip) {
-                    self->callbacks_.onSkip();
-                }
-            },
-        .onSendAll =
-            [self] {
-                if (self && self->callbacks_.onSendAll) {
-                    self->callbacks_.onSendAll();
-                }
-            },
-        .onSkipAll =
-            [self] {
-                if (self && self->callbacks_.onSkipAll) {
-                    self->callbacks_.onSkipAll();
-                }
-            },
-    };
+    ConfirmPopupView::Actions actions = forwardingActions();
     const bool first = !panel_;
     if (first) {
         panel_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint |
@@ -274,15 +249,20 @@ void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
         place();
     }
     auto* view = new ConfirmPopupView(shot, remaining, nameHint, std::move(actions), panel_.get());
+    const bool sameShot = view_ != nullptr && view_->shot().fingerprint == shot.fingerprint;
     if (view_ != nullptr) {
-        if (view_->shot().fingerprint == shot.fingerprint) {
+        if (sameShot) {
             view->restoreChoice(view_->toRapport(), view_->person());
+            view->setPreview(view_->preview());
         }
         // It may be the sender of the click that led here: gone once that click is done.
         view_->hide();
         view_->deleteLater();
     }
     view_ = view;
+    if (!sameShot) {
+        loadPreview(shot);
+    }
     panel_->layout()->addWidget(view_);
     view_->show(); // a child added to a shown window stays hidden until asked
     if (first) {
@@ -294,6 +274,41 @@ void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
         panel_->show();
         panel_->raise();
     }
+}
+
+// The view calls back through the controller, and only while the controller is there.
+ConfirmPopupView::Actions ConfirmPanelController::forwardingActions() {
+    const QPointer<ConfirmPanelController> self(this);
+    const auto forward = [self](std::function<void()> Actions::*action) {
+        return [self, action] {
+            if (self && self->callbacks_.*action) {
+                (self->callbacks_.*action)();
+            }
+        };
+    };
+    return {
+        .onSend =
+            [self](DesktopUploader::Route route) {
+                if (self && self->callbacks_.onSend) {
+                    self->callbacks_.onSend(std::move(route));
+                }
+            },
+        .onSkip = forward(&Actions::onSkip),
+        .onSendAll = forward(&Actions::onSendAll),
+        .onSkipAll = forward(&Actions::onSkipAll),
+    };
+}
+
+// Decoded on the previews' lane; the result is shown only if the view still shows that shot.
+void ConfirmPanelController::loadPreview(const DetectedScreenshot& shot) {
+    previewTask_.cancel();
+    previewTask_ = tasks_->runOn(
+        previews_, [file = shot.url](std::stop_token stop) { return previewOf(file, stop); },
+        [this, fingerprint = shot.fingerprint](QImage image) {
+            if (view_ != nullptr && view_->shot().fingerprint == fingerprint) {
+                view_->setPreview(image);
+            }
+        });
 }
 
 void ConfirmPanelController::hide() {

@@ -7,11 +7,15 @@
 // 320 × 260, 20 pixels from the bottom-right corner of the primary screen's available area, above
 // other windows, movable by its background. The first show brings it forward with focus (so
 // Return and Escape work at once); later updates never take focus from what the person is doing.
+// The preview is read and scaled on a worker, one at a time; a newer shot cancels the older one's.
 
+#include <desktop/model/background_tasks.hpp>
 #include <desktop/model/desktop_uploader.hpp>
 #include <desktop/model/detected_screenshot.hpp>
 #include <desktop/model/screenshot_confirm_panel.hpp>
+#include <desktop/model/work_queue.hpp>
 
+#include <QImage>
 #include <QPoint>
 #include <QWidget>
 
@@ -27,17 +31,14 @@ class QPushButton;
 
 namespace tarvo::desktop {
 
+class PreviewView;
+
 // The panel's content, rebuilt for every shot.
 class ConfirmPopupView final : public QWidget {
     Q_OBJECT
 
 public:
-    struct Actions {
-        std::function<void(DesktopUploader::Route)> onSend;
-        std::function<void()> onSkip;
-        std::function<void()> onSendAll;
-        std::function<void()> onSkipAll;
-    };
+    using Actions = ScreenshotConfirmPanel::Actions;
 
     static constexpr int panelWidth = 320;
     static constexpr int panelHeight = 260;
@@ -52,6 +53,9 @@ public:
     bool toRapport() const { return toRapport_; }
     QString person() const { return person_; }
     void restoreChoice(bool toRapport, const QString& person);
+    // The decoded preview, once the worker has it.
+    void setPreview(const QImage& image);
+    QImage preview() const;
 
     // The send button's work: Return.
     void send();
@@ -74,20 +78,18 @@ private:
     QLineEdit* nameField_ = nullptr;
     QLabel* note_ = nullptr;
     QPushButton* sendButton_ = nullptr;
+    PreviewView* preview_ = nullptr;
     QPoint dragOffset_;
 };
-
-class CaptureMenuModel;
 
 class ConfirmPanelController final : public QObject, public ScreenshotConfirmPanel {
     Q_OBJECT
 
 public:
-    explicit ConfirmPanelController(ConfirmPopupView::Actions callbacks, QObject* parent = nullptr);
-    // The panel of the app's model: its actions are the model's four, while the model lives.
-    static ConfirmPopupView::Actions actionsOf(CaptureMenuModel& model);
+    explicit ConfirmPanelController(QObject* parent = nullptr);
     ~ConfirmPanelController() override;
 
+    void setActions(Actions actions) override;
     void show(const DetectedScreenshot& shot, int remaining,
               const std::optional<std::string>& nameHint) override;
     // Orders the panel out; it is kept for the next show.
@@ -100,10 +102,17 @@ public:
 
 private:
     void place();
+    void loadPreview(const DetectedScreenshot& shot);
+    ConfirmPopupView::Actions forwardingActions();
 
     ConfirmPopupView::Actions callbacks_;
     std::unique_ptr<QWidget> panel_;
     ConfirmPopupView* view_ = nullptr;
+    TaskHandle previewTask_;
+    // The previews' lane; it goes after the tasks, which cancel the decode running on it.
+    WorkQueue previews_;
+    // Last, so it goes first.
+    std::unique_ptr<BackgroundTasks> tasks_;
 };
 
 } // namespace tarvo::desktop

@@ -1,5 +1,6 @@
 #include <desktop/ui/consent_panel.hpp>
 #include <desktop/ui/panel_placement.hpp>
+#include <desktop/ui/plain_label.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 
@@ -22,16 +23,16 @@ ConsentPanel::ConsentPanel(DesktopServices services, std::function<void(bool)> d
 void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString& title,
                           const QString& text) {
     auto* row = new QHBoxLayout;
-    auto* icon = new QLabel(this);
+    auto* icon = plainLabel(this);
     icon->setPixmap(QIcon::fromTheme(QLatin1String(symbol)).pixmap(22, 22));
     icon->setFixedWidth(28);
     icon->setAlignment(Qt::AlignTop);
     auto* words = new QVBoxLayout;
-    auto* heading = new QLabel(title, this);
+    auto* heading = plainLabel(title, this);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
-    auto* body = new QLabel(text, this);
+    auto* body = plainLabel(text, this);
     body->setWordWrap(true);
     words->addWidget(heading);
     words->addWidget(body);
@@ -43,13 +44,13 @@ void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString
 void ConsentPanel::build() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 20);
-    auto* heading = new QLabel(QStringLiteral("Can tarvo use AI on your captures?"), this);
+    auto* heading = plainLabel(QStringLiteral("Can tarvo use AI on your captures?"), this);
     QFont large = heading->font();
     large.setBold(true);
     large.setPointSizeF(large.pointSizeF() * 1.3);
     heading->setFont(large);
     heading->setWordWrap(true);
-    auto* lead = new QLabel(
+    auto* lead = plainLabel(
         QStringLiteral("To make a capture useful, tarvo sends it to AI services — to read the "
                        "text in a screenshot, and to title, tag and index what you capture."),
         this);

@@ -1,7 +1,8 @@
 #include <desktop/ui/menu_window.hpp>
+#include <desktop/ui/plain_label.hpp>
 
+#include <desktop/model/qt_text.hpp>
 #include <desktop/ui/account_rows.hpp>
-#include <desktop/ui/qt_text.hpp>
 #include <desktop/ui/staging_bar.hpp>
 
 #include <capturekit/model/raw_value.hpp>
@@ -25,7 +26,7 @@ namespace tarvo::desktop {
 namespace {
 
 QLabel* note(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setWordWrap(true);
     QFont small = label->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
@@ -65,6 +66,10 @@ MenuWindow::MenuWindow(CaptureMenuModel& model, QWidget* parent)
     : QWidget(parent, dropDownFlags), model_(model) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
     connect(&model_, &CaptureMenuModel::changed, this, &MenuWindow::refresh);
+    connect(&model_.feed(), &ActivityFeed::changed, this, &MenuWindow::refresh);
+    connect(&model_.account(), &AccountController::changed, this, &MenuWindow::refresh);
+    connect(&model_.screenshots(), &ScreenshotController::changed, this, &MenuWindow::refresh);
+    connect(&model_.selection(), &SelectionController::changed, this, &MenuWindow::refresh);
 }
 
 // The rows are made when the menu is first shown: an app that stays in the tray keeps no widgets
@@ -83,7 +88,7 @@ void MenuWindow::build() {
     staging->setMinimumWidth(320);
     layout->addWidget(staging);
 
-    status_ = new QLabel(this);
+    status_ = plainLabel(this);
     QFont bold = status_->font();
     bold.setBold(true);
     status_->setFont(bold);
@@ -92,7 +97,7 @@ void MenuWindow::build() {
     layout->addWidget(lastEvent_);
     layout->addWidget(separator(this));
 
-    account_ = new AccountRows(model_, this);
+    account_ = new AccountRows(model_.account(), this);
     layout->addWidget(account_);
     layout->addWidget(separator(this));
 
@@ -112,10 +117,13 @@ void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
     review_ = new QPushButton(this);
     openFolder_ = new QPushButton(this);
     // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
-    connect(autoCapture_, &QCheckBox::toggled, &model_, &CaptureMenuModel::setAutoCapture);
-    connect(confirm_, &QCheckBox::toggled, &model_, &CaptureMenuModel::setConfirmBeforeSending);
-    connect(review_, &QPushButton::clicked, &model_, &CaptureMenuModel::refreshQueue);
-    connect(openFolder_, &QPushButton::clicked, &model_, &CaptureMenuModel::openScreenshotFolder);
+    auto& screenshots = model_.screenshots();
+    connect(autoCapture_, &QCheckBox::toggled, &screenshots, &ScreenshotController::setAutoCapture);
+    connect(confirm_, &QCheckBox::toggled, &screenshots,
+            &ScreenshotController::setConfirmBeforeSending);
+    connect(review_, &QPushButton::clicked, &screenshots, &ScreenshotController::refreshQueue);
+    connect(openFolder_, &QPushButton::clicked, &screenshots,
+            &ScreenshotController::openScreenshotFolder);
     layout.addWidget(autoCapture_);
     layout.addWidget(confirm_);
     layout.addWidget(review_, 0, Qt::AlignLeft);
@@ -129,7 +137,7 @@ void MenuWindow::buildAIRows(QVBoxLayout& layout) {
         emit consentRequested();
     });
     useAI_ = new QCheckBox(QStringLiteral("Use AI on captures"), this);
-    connect(useAI_, &QCheckBox::clicked, &model_, &CaptureMenuModel::recordConsent);
+    connect(useAI_, &QCheckBox::clicked, &model_.account(), &AccountController::recordConsent);
     aiOffNote_ = note(QStringLiteral("AI is off: captures are filed exactly as taken — no text "
                                      "pulled from images, nothing titled or suggested."),
                       this);
@@ -140,7 +148,7 @@ void MenuWindow::buildAIRows(QVBoxLayout& layout) {
 
 void MenuWindow::buildOutboxRows(QVBoxLayout& layout) {
     auto* row = new QHBoxLayout;
-    outboxLine_ = new QLabel(this);
+    outboxLine_ = plainLabel(this);
     tryNow_ = new QPushButton(QStringLiteral("Try now"), this);
     connect(tryNow_, &QPushButton::clicked, this, [this] { model_.drainOutbox(true); });
     row->addWidget(outboxLine_, 1);
@@ -163,7 +171,7 @@ void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
     selectionNote_ = note(QString(), this);
     hotkeyStatus_ = note(QString(), this);
     auto* shortcutRow = new QHBoxLayout;
-    auto* shortcutLabel = new QLabel(QStringLiteral("Shortcut"), this);
+    auto* shortcutLabel = plainLabel(QStringLiteral("Shortcut"), this);
     shortcut_ = new QComboBox(this);
     shortcut_->setAccessibleName(QStringLiteral("Shortcut"));
     shortcutLabel->setBuddy(shortcut_);
@@ -180,21 +188,22 @@ void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
                            this);
     quickEntryStatus_ = note(QString(), this);
     newTask_ = new QPushButton(QStringLiteral("New task"), this);
-    connect(selection_, &QCheckBox::toggled, this,
-            [this](bool on) { model_.setSelectionHotkeyEnabled(on); });
+    auto& selection = model_.selection();
+    connect(selection_, &QCheckBox::toggled, &selection,
+            &SelectionController::setSelectionHotkeyEnabled);
     connect(shortcut_, &QComboBox::currentIndexChanged, this, [this](int index) {
         const auto raw = shortcut_->itemData(index).toString().toStdString();
         if (const auto combo = capturekit::fromRawValue<HotkeyCombo>(raw)) {
-            model_.setHotkeyCombo(*combo);
+            model_.selection().setHotkeyCombo(*combo);
         }
     });
-    connect(quickEntry_, &QCheckBox::toggled, this,
-            [this](bool on) { model_.setQuickEntryEnabled(on); });
+    connect(quickEntry_, &QCheckBox::toggled, &selection,
+            &SelectionController::setQuickEntryEnabled);
     connect(newTask_, &QPushButton::clicked, this, [this] {
         if (isPopup()) {
             hide();
         }
-        model_.showQuickEntry();
+        model_.selection().showQuickEntry();
     });
     layout.addWidget(selection_);
     layout.addWidget(selectionNote_);
@@ -239,7 +248,7 @@ void MenuWindow::buildSystemRows(QVBoxLayout& layout) {
     connect(tokenToggle_, &QPushButton::clicked, this,
             [this] { tokenRow_->setVisible(!tokenRow_->isVisible()); });
     connect(save, &QPushButton::clicked, this, [this] {
-        model_.saveDeviceToken(tokenDraft_->text());
+        model_.account().saveDeviceToken(tokenDraft_->text());
         tokenDraft_->clear();
         tokenRow_->hide();
     });
@@ -258,43 +267,53 @@ void MenuWindow::refresh() {
     if (status_ == nullptr) {
         return;
     }
-    showText(status_, model_.status());
-    showText(lastEvent_, model_.lastEvent());
+    const auto& feed = model_.feed();
+    showText(status_, feed.status());
+    showText(lastEvent_, feed.lastEvent());
     account_->refresh();
+    refreshScreenshotRows();
 
-    setChecked(autoCapture_, model_.isEnabled());
-    setChecked(confirm_, model_.confirmBeforeSending());
-    const auto toReview = static_cast<int>(model_.pendingQueue().size());
-    review_->setText(QStringLiteral("Review %1 waiting").arg(toReview));
-    review_->setVisible(toReview >= 1);
-    openFolder_->setText("Open " + model_.watchedFolderName());
+    const auto& account = model_.account();
+    decideAI_->setVisible(!account.aiDecided());
+    useAI_->setVisible(account.aiDecided());
+    setChecked(useAI_, account.aiGranted());
+    aiOffNote_->setVisible(!account.aiGranted());
 
-    decideAI_->setVisible(!model_.aiDecided());
-    useAI_->setVisible(model_.aiDecided());
-    setChecked(useAI_, model_.aiGranted());
-    aiOffNote_->setVisible(!model_.aiGranted());
-
-    const bool waiting = model_.outboxCount() >= 1;
-    outboxLine_->setText(QStringLiteral("%1 waiting to send").arg(model_.outboxCount()));
+    const bool waiting = feed.outboxCount() >= 1;
+    outboxLine_->setText(QStringLiteral("%1 waiting to send").arg(feed.outboxCount()));
     outboxLine_->setVisible(waiting);
     tryNow_->setVisible(waiting);
 
-    const HotkeyCombo combo = model_.hotkeyCombo();
-    setChecked(selection_, model_.hotkeyEnabled());
+    refreshHotkeyRows();
+    setChecked(launchAtLogin_, model_.launchAtLogin());
+    showText(launchAtLoginStatus_, model_.launchAtLoginStatus());
+}
+
+void MenuWindow::refreshScreenshotRows() {
+    const auto& screenshots = model_.screenshots();
+    setChecked(autoCapture_, screenshots.isEnabled());
+    setChecked(confirm_, screenshots.confirmBeforeSending());
+    const auto toReview = static_cast<int>(screenshots.pendingQueue().size());
+    review_->setText(QStringLiteral("Review %1 waiting").arg(toReview));
+    review_->setVisible(toReview >= 1);
+    openFolder_->setText("Open " + screenshots.watchedFolderName());
+}
+
+void MenuWindow::refreshHotkeyRows() {
+    const auto& selection = model_.selection();
+    const HotkeyCombo combo = selection.hotkeyCombo();
+    setChecked(selection_, selection.hotkeyEnabled());
     selectionNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
                                            "seconds — Undo cancels it.")
-                                .arg(QString::fromStdString(shortcutText(combo, 'C'))));
-    showText(hotkeyStatus_, model_.hotkeyStatus());
+                                .arg(qtText(shortcutText(combo, 'C'))));
+    showText(hotkeyStatus_, selection.hotkeyStatus());
     {
         const QSignalBlocker quiet(shortcut_);
         shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
     }
     showText(shortcutHint_, hint(combo) ? qtText(*hint(combo)) : QString());
-    setChecked(quickEntry_, model_.quickEntryEnabled());
-    showText(quickEntryStatus_, model_.quickEntryStatus());
-
-    setChecked(launchAtLogin_, model_.launchAtLogin());
-    showText(launchAtLoginStatus_, model_.launchAtLoginStatus());
+    setChecked(quickEntry_, selection.quickEntryEnabled());
+    showText(quickEntryStatus_, selection.quickEntryStatus());
 }
 
 bool MenuWindow::isPopup() const {

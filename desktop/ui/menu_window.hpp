@@ -54,6 +54,8 @@ private:
     void buildHotkeyRows(QVBoxLayout& layout);
     void buildSystemRows(QVBoxLayout& layout);
     void refresh();
+    void refreshScreenshotRows();
+    void refreshHotkeyRows();
     void setFlagsKeepingGeometry(Qt::WindowFlags flags);
 
     CaptureMenuModel& model_;

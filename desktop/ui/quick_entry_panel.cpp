@@ -1,4 +1,5 @@
 #include <desktop/ui/panel_placement.hpp>
+#include <desktop/ui/plain_label.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
 
 #include <capturekit/platform/text.hpp>
@@ -20,7 +21,7 @@ QuickEntryView::QuickEntryView(QuickEntrySend send, std::function<void()> close,
     auto* row = new QHBoxLayout();
     const QIcon symbol = QIcon::fromTheme(QStringLiteral("view-list-details"));
     if (!symbol.isNull()) {
-        auto* icon = new QLabel(this);
+        auto* icon = plainLabel(this);
         icon->setPixmap(symbol.pixmap(20, 20));
         row->addWidget(icon);
     }
@@ -33,7 +34,7 @@ QuickEntryView::QuickEntryView(QuickEntrySend send, std::function<void()> close,
     connect(field_, &QLineEdit::returnPressed, this, &QuickEntryView::submit);
     row->addWidget(field_, 1);
     layout->addLayout(row);
-    caption_ = new QLabel(this);
+    caption_ = plainLabel(this);
     layout->addWidget(caption_);
     setStatus(std::nullopt);
 }
@@ -106,9 +107,12 @@ void QuickEntryView::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-QuickEntryPanelController::QuickEntryPanelController(FrontmostApp& frontmost, QuickEntrySend send,
-                                                     QObject* parent)
-    : QObject(parent), frontmost_(frontmost), send_(std::move(send)) {}
+QuickEntryPanelController::QuickEntryPanelController(FrontmostApp& frontmost, QObject* parent)
+    : QObject(parent), frontmost_(frontmost) {}
+
+void QuickEntryPanelController::setSend(QuickEntrySend send) {
+    send_ = std::move(send);
+}
 
 QuickEntryPanelController::~QuickEntryPanelController() = default;
 
@@ -120,7 +124,12 @@ void QuickEntryPanelController::build() {
     auto* layout = new QVBoxLayout(panel_.get());
     layout->setContentsMargins(0, 0, 0, 0);
     QPointer<QuickEntryPanelController> self(this);
-    view_ = new QuickEntryView(send_, [self] {
+    const auto send = [self](const std::string& text, auto done) {
+        if (self && self->send_) {
+            self->send_(text, std::move(done));
+        }
+    };
+    view_ = new QuickEntryView(send, [self] {
         if (self) {
             self->close();
         }

@@ -5,7 +5,6 @@
 // it back to the window that had it when it closes (Escape, or Enter on an empty box). Enter sends
 // the text to docket through the model and keeps the box open for the next thought.
 
-#include <desktop/model/quick_entry_outcome.hpp>
 #include <desktop/model/selection_panels.hpp>
 #include <desktop/platform/frontmost_app.hpp>
 
@@ -22,10 +21,6 @@ class QLabel;
 class QLineEdit;
 
 namespace tarvo::desktop {
-
-// Sends one trimmed text and reports its outcome on the main thread.
-using QuickEntrySend =
-    std::function<void(const std::string& text, std::function<void(QuickEntryOutcome)> done)>;
 
 class QuickEntryView final : public QWidget {
     Q_OBJECT
@@ -69,10 +64,10 @@ public:
     static constexpr int panelHeight = 92;
     static constexpr int topDistance = 72;
 
-    QuickEntryPanelController(FrontmostApp& frontmost, QuickEntrySend send,
-                              QObject* parent = nullptr);
+    explicit QuickEntryPanelController(FrontmostApp& frontmost, QObject* parent = nullptr);
     ~QuickEntryPanelController() override;
 
+    void setSend(QuickEntrySend send) override;
     // The hot key's action; a second press keeps the window remembered first.
     void show() override;
     // Hides the panel and gives the focus back to the remembered window.

@@ -1,4 +1,5 @@
 #include <desktop/ui/panel_placement.hpp>
+#include <desktop/ui/plain_label.hpp>
 #include <desktop/ui/selection_toast.hpp>
 
 #include <QFont>
@@ -30,7 +31,7 @@ QString shownText(const QString& text) {
 }
 
 QLabel* label(const QString& text, QWidget* parent) {
-    auto* item = new QLabel(text, parent);
+    auto* item = plainLabel(text, parent);
     item->setAccessibleName(text);
     return item;
 }
@@ -45,7 +46,7 @@ SelectionToastView::SelectionToastView(const QString& text, const std::optional<
     auto* header = new QHBoxLayout();
     const QIcon symbol = QIcon::fromTheme(QStringLiteral("edit-find"));
     if (!symbol.isNull()) {
-        auto* icon = new QLabel(this);
+        auto* icon = plainLabel(this);
         icon->setPixmap(symbol.pixmap(16, 16));
         header->addWidget(icon);
     }

@@ -1,7 +1,8 @@
+#include <desktop/ui/plain_label.hpp>
 #include <desktop/ui/staging_bar.hpp>
 
+#include <desktop/model/qt_text.hpp>
 #include <desktop/ui/qt_color.hpp>
-#include <desktop/ui/qt_text.hpp>
 #include <desktop/ui/tray_icons.hpp>
 
 #include <capturekit/account/capture_config.hpp>
@@ -28,16 +29,16 @@ StagingBar::StagingBar(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setSpacing(EnvironmentBanner::barSpacing);
     layout->setContentsMargins(8, 4, 8, 4);
-    auto* symbol = new QLabel(this);
+    auto* symbol = plainLabel(this);
     symbol->setPixmap(TrayIcons::bundled(qtText(EnvironmentBanner::symbolName)).pixmap(16, 16));
     symbol->setAccessibleName(qtText(EnvironmentBanner::symbolName));
-    auto* title = new QLabel(qtText(EnvironmentBanner::title), this);
+    auto* title = plainLabel(qtText(EnvironmentBanner::title), this);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
     layout->addWidget(symbol);
     layout->addWidget(title);
-    layout->addWidget(new QLabel(QString::fromStdString(banner.text()), this), 1);
+    layout->addWidget(plainLabel(QString::fromStdString(banner.text()), this), 1);
 }
 
 } // namespace tarvo::desktop

@@ -26,12 +26,12 @@ const capturekit::Logger& log() {
 
 } // namespace
 
-TrayController::TrayController(CaptureMenuModel& model, MenuWindow& menu,
+TrayController::TrayController(ScreenshotController& screenshots, MenuWindow& menu,
                                std::chrono::milliseconds trayWait, QObject* parent)
-    : QObject(parent), model_(model), menu_(menu) {
+    : QObject(parent), screenshots_(screenshots), menu_(menu) {
     tray_.setToolTip(QStringLiteral("tarvo Capture"));
     updateIcon();
-    connect(&model_, &CaptureMenuModel::isEnabledChanged, this, &TrayController::updateIcon);
+    connect(&screenshots_, &ScreenshotController::changed, this, &TrayController::updateIcon);
     connect(&tray_, &QSystemTrayIcon::activated, this, &TrayController::activated);
 
     // A tray that is there already is taken at once; otherwise it is looked for twice a second.
@@ -62,7 +62,7 @@ void TrayController::lookForTray() {
 }
 
 void TrayController::updateIcon() {
-    const bool capturing = model_.isEnabled();
+    const bool capturing = screenshots_.isEnabled();
     tray_.setIcon(TrayIcons::icon(capturing, capturekit::CaptureConfig::environment().isStaging()));
     tray_.setToolTip(capturing ? QStringLiteral("tarvo Capture — capturing screenshots")
                                : QStringLiteral("tarvo Capture"));

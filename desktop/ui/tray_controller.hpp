@@ -5,7 +5,7 @@
 // `trayWait`, then shows the menu as a small normal window; it keeps looking, and adopts the
 // tray as soon as one appears.
 
-#include <desktop/model/capture_menu_model.hpp>
+#include <desktop/model/screenshot_controller.hpp>
 
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -20,7 +20,7 @@ class MenuWindow;
 class TrayController : public QObject {
     Q_OBJECT
 public:
-    TrayController(CaptureMenuModel& model, MenuWindow& menu,
+    TrayController(ScreenshotController& screenshots, MenuWindow& menu,
                    std::chrono::milliseconds trayWait = std::chrono::seconds(10),
                    QObject* parent = nullptr);
 
@@ -37,7 +37,7 @@ private:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void updateIcon();
 
-    CaptureMenuModel& model_;
+    ScreenshotController& screenshots_;
     MenuWindow& menu_;
     QSystemTrayIcon tray_;
     QTimer look_;

@@ -1,7 +1,7 @@
-// The menu model with fake desktop services and panels, a real screenshot folder, and the dev
-// backend over real HTTP. The library reads its configuration once per process, so the whole
-// program shares one sandbox folder (XDG folders and a plain-file secret store), emptied before
-// each test.
+// The menu model and its controllers with fake desktop services and recording panels, a real
+// screenshot folder, and the dev backend over real HTTP. The library reads its configuration once
+// per process, so the whole program shares one sandbox folder (XDG folders and a plain-file secret
+// store), emptied before each test.
 
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/fake/fake_desktop_services.hpp>
@@ -9,10 +9,10 @@
 #include "desktop/image_files.hpp"
 #include "desktop/menu_model_sandbox.hpp"
 #include "desktop/qt_event_loop.hpp"
+#include "desktop/recording_panels.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
-#include <capturekit/account/auth_providers.hpp>
 #include <capturekit/account/supabase_auth.hpp>
 #include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
@@ -45,29 +45,30 @@ struct MenuModelTest : testing::Test {
     void TearDown() override { backend.send("DELETE", "/__dev/faults"); }
 
     std::unique_ptr<CaptureMenuModel> makeModel(CaptureMenuModel::Timing timing = {}) {
-        auto model = std::make_unique<CaptureMenuModel>(fakes.services(), AppSettings(), timing);
+        auto model = std::make_unique<CaptureMenuModel>(fakes.services(), recorders.panels(),
+                                                        AppSettings(), timing);
         consentRequests =
-            std::make_unique<QSignalSpy>(model.get(), &CaptureMenuModel::consentNeeded);
+            std::make_unique<QSignalSpy>(&model->account(), &AccountController::consentNeeded);
         EXPECT_TRUE(QTest::qWaitFor([&] { return model->isLoaded(); }, 10000));
         return model;
     }
 
     void signIn(CaptureMenuModel& model, const std::string& withPassword = std::string(password)) {
-        model.signIn(QString::fromStdString(" \t" + email + " "),
-                     QString::fromStdString(withPassword));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !model.accountBusy(); }, 20000));
+        model.account().signIn(QString::fromStdString(" \t" + email + " "),
+                               QString::fromStdString(withPassword));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model.account().accountBusy(); }, 20000));
     }
     // Also waits out the outbox flush that a new token starts, so that it cannot take a capture
     // the test queues afterwards.
     void signInForAToken(CaptureMenuModel& model) {
         signIn(model);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model.hasToken(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.account().hasToken(); }, 10000));
         settle(model);
     }
 
-    // Waits until every task the model started has come back.
+    // Waits until every task the model and its controllers started has come back.
     static void settle(CaptureMenuModel& model) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model.tasks().runningCount() == 0; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.runningTaskCount() == 0; }, 20000));
     }
 
     static void queueCaptures(int count) {
@@ -84,6 +85,7 @@ struct MenuModelTest : testing::Test {
     }
 
     fake::FakeDesktopServices fakes;
+    tarvo::test::RecordingPanels recorders;
     BackendClient backend{DevBackendEnvironment::backend()};
     std::string email = BackendClient::uniqueEmail();
     std::string userID = backend.addUser(email, std::string(password)).value("id", "");
@@ -92,17 +94,18 @@ struct MenuModelTest : testing::Test {
 
 TEST_F(MenuModelTest, SigningInSetsThisComputerUpAndADeclinedConsentIsNotAskedAgain) {
     const auto model = makeModel();
-    EXPECT_EQ(model->credentialsNote(),
+    auto& account = model->account();
+    EXPECT_EQ(account.credentialsNote(),
               "Credentials are stored in a plain file (TARVO_SECRET_STORE=file).");
     EXPECT_EQ(consentRequests->count(), 0) << "no token, so no consent question yet";
     signInForAToken(*model);
-    EXPECT_EQ(model->signedInEmail().toStdString(), email);
-    EXPECT_TRUE(model->accountError().isEmpty()) << model->accountError().toStdString();
+    EXPECT_EQ(account.signedInEmail().toStdString(), email);
+    EXPECT_TRUE(account.accountError().isEmpty()) << account.accountError().toStdString();
 
     // Choosing "Not now" is a decision: the flags follow it and no further question comes.
-    model->recordConsent(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->aiDecided(); }, 5000));
-    EXPECT_FALSE(model->aiGranted());
+    account.recordConsent(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return account.aiDecided(); }, 5000));
+    EXPECT_FALSE(account.aiGranted());
     EXPECT_EQ(consentRequests->count(), 1);
     const auto restarted = makeModel();
     QTest::qWait(100);
@@ -111,37 +114,41 @@ TEST_F(MenuModelTest, SigningInSetsThisComputerUpAndADeclinedConsentIsNotAskedAg
 
 TEST_F(MenuModelTest, AWrongPasswordAndAFailedSetUpAreSaidAndTheMenuStaysUsable) {
     const auto model = makeModel();
+    auto& account = model->account();
     signIn(*model, "wrong password");
-    EXPECT_EQ(model->accountError(), "Invalid login credentials");
-    EXPECT_TRUE(model->signedInEmail().isEmpty());
-    EXPECT_FALSE(model->hasToken());
+    EXPECT_EQ(account.accountError(), "Invalid login credentials");
+    EXPECT_TRUE(account.signedInEmail().isEmpty());
+    EXPECT_FALSE(account.hasToken());
 
     failNext("/rest/v1/ingest_devices", {{"status", 500}, {"body", "database on fire"}});
     signIn(*model);
-    EXPECT_EQ(model->signedInEmail().toStdString(), email);
-    EXPECT_TRUE(model->accountError().startsWith(
+    EXPECT_EQ(account.signedInEmail().toStdString(), email);
+    EXPECT_TRUE(account.accountError().startsWith(
         "Signed in, but couldn’t set this computer up for capture: "))
-        << model->accountError().toStdString();
+        << account.accountError().toStdString();
     QTest::qWait(200);
-    EXPECT_FALSE(model->hasToken());
+    EXPECT_FALSE(account.hasToken());
     EXPECT_EQ(consentRequests->count(), 1) << "asked after a sign-in even without a device";
 }
 
 TEST_F(MenuModelTest, SigningOutSwitchesCaptureOffForgetsConsentAndWorksOffline) {
     const auto model = makeModel();
+    auto& account = model->account();
     signInForAToken(*model);
-    model->recordConsent(true);
-    model->settings().persistAutoCapture(true);
+    account.recordConsent(true);
+    model->screenshots().setAutoCapture(true);
+    ASSERT_TRUE(model->screenshots().isWatching());
 
     failNext("/auth/v1/logout", {{"drop", true}});
-    model->signOut();
-    EXPECT_TRUE(model->accountBusy());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->accountBusy(); }, 20000));
-    EXPECT_EQ(model->status(), "Signed out");
-    EXPECT_FALSE(model->isEnabled());
-    EXPECT_FALSE(model->hasToken());
-    EXPECT_TRUE(model->signedInEmail().isEmpty());
-    EXPECT_FALSE(model->aiDecided());
+    account.signOut();
+    EXPECT_TRUE(account.accountBusy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !account.accountBusy(); }, 20000));
+    EXPECT_EQ(model->feed().status(), "Signed out");
+    EXPECT_FALSE(model->screenshots().isEnabled());
+    EXPECT_FALSE(model->screenshots().isWatching());
+    EXPECT_FALSE(account.hasToken());
+    EXPECT_TRUE(account.signedInEmail().isEmpty());
+    EXPECT_FALSE(account.aiDecided());
     EXPECT_FALSE(model->settings().autoCaptureEnabled());
     EXPECT_EQ(model->settings().autoCaptureEnabledAt(), std::nullopt);
     EXPECT_FALSE(SupabaseAuth::shared().isSignedIn());
@@ -149,21 +156,22 @@ TEST_F(MenuModelTest, SigningOutSwitchesCaptureOffForgetsConsentAndWorksOffline)
 
 TEST_F(MenuModelTest, AFlushSaysHowManyWaitingCapturesWereSentOrWhyTheyStillWait) {
     const auto model = makeModel();
+    const auto& feed = model->feed();
     signInForAToken(*model);
 
     queueCaptures(3);
     model->drainOutbox(true);
     settle(*model);
-    EXPECT_EQ(model->lastEvent(), "Sent 3 captures that were waiting");
-    EXPECT_EQ(model->sentCount(), 3);
-    EXPECT_EQ(model->outboxCount(), 0);
+    EXPECT_EQ(feed.lastEvent(), "Sent 3 captures that were waiting");
+    EXPECT_EQ(feed.sentCount(), 3);
+    EXPECT_EQ(feed.outboxCount(), 0);
 
     queueCaptures(2);
     failNext("/functions/v1/capture-ingest", {{"status", 503}, {"count", 9}});
     model->drainOutbox(true);
     settle(*model);
-    EXPECT_EQ(model->outboxCount(), 2);
-    EXPECT_TRUE(model->lastEvent().startsWith("2 waiting — ")) << model->lastEvent().toStdString();
+    EXPECT_EQ(feed.outboxCount(), 2);
+    EXPECT_TRUE(feed.lastEvent().startsWith("2 waiting — ")) << feed.lastEvent().toStdString();
 }
 
 TEST_F(MenuModelTest, TheTimerFlushesWithoutBeingAsked) {
@@ -175,50 +183,10 @@ TEST_F(MenuModelTest, TheTimerFlushesWithoutBeingAsked) {
     queueCaptures(1);
 
     const auto model = makeModel({.outboxInterval = 300ms, .quitWaitLimit = 8s});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
-    EXPECT_EQ(model->lastEvent(), "Sent 1 capture that were waiting");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->feed().sentCount() == 1; }, 10000));
+    EXPECT_EQ(model->feed().lastEvent(), "Sent 1 capture that were waiting");
     queueCaptures(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 2; }, 10000));
-}
-
-TEST_F(MenuModelTest, QuittingWaitsForThePendingSendWhileTheMainThreadRuns) {
-    const auto model = makeModel();
-    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
-
-    // A send that finishes on its own a little later; its result comes back on this thread.
-    bool finished = false;
-    model->setPendingSend(model->tasks().run(
-        [](std::stop_token) {
-            std::this_thread::sleep_for(400ms);
-            return true;
-        },
-        [&](bool) { finished = true; }));
-    model->finishPendingOnQuit();
-    EXPECT_EQ(ready.count(), 0);
-    ASSERT_TRUE(ready.wait(10000));
-    EXPECT_TRUE(finished) << "ready to quit only once the send has come back";
-    QTest::qWait(50);
-    EXPECT_EQ(ready.count(), 1);
-}
-
-TEST_F(MenuModelTest, QuittingStopsWaitingAtTheLimit) {
-    const auto model = makeModel({.outboxInterval = 300s, .quitWaitLimit = 300ms});
-    signInForAToken(*model);
-    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
-
-    // A send that takes a while, made the way the delayed selection send is made.
-    failNext("/functions/v1/capture-ingest", {{"delay_ms", 5000}});
-    model->setPendingSend(model->tasks().run(
-        [](std::stop_token stop) {
-            const CaptureClient client(Auth::defaultProvider());
-            return client.send(CaptureIngestRequest{{.content = "too slow"}}, std::nullopt, stop)
-                .has_value();
-        },
-        [](bool) {}));
-    const auto started = std::chrono::steady_clock::now();
-    model->finishPendingOnQuit();
-    ASSERT_TRUE(ready.wait(4000));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->feed().sentCount() == 2; }, 10000));
 }
 
 TEST_F(MenuModelTest, ARefusedLoginItemChangeShowsWhyAndTheRealState) {
@@ -233,32 +201,11 @@ TEST_F(MenuModelTest, ARefusedLoginItemChangeShowsWhyAndTheRealState) {
     EXPECT_EQ(model->launchAtLoginStatus(), "Couldn’t change login items: Permission denied");
 }
 
-// The hot keys, the selected-text capture with its undo window, and quick entry.
-
-struct RecordingToast final : SelectionToastPanel {
-    void show(const QString& text, const std::optional<QString>& app,
-              std::function<void()>) override {
-        shown.push_back(text.toStdString());
-        sourceApp = app;
-    }
-    void dismiss() override { ++dismissed; }
-    std::vector<std::string> shown;
-    std::optional<QString> sourceApp;
-    int dismissed = 0;
-};
-
-struct RecordingQuickEntry final : QuickEntryPanel {
-    void show() override { showing = true; }
-    void close() override { showing = false; }
-    bool isShowing() const override { return showing; }
-    bool showing = false;
-};
+// The hot keys, the selected-text capture with its undo window, quick entry, and quitting.
 
 struct SelectionModelTest : MenuModelTest {
-    std::unique_ptr<CaptureMenuModel> makeSignedIn(std::chrono::milliseconds undoWindow) {
-        auto model =
-            makeModel({.outboxInterval = 300s, .quitWaitLimit = 8s, .undoWindow = undoWindow});
-        model->attachPanels(toast, quickEntry);
+    std::unique_ptr<CaptureMenuModel> makeSignedIn(CaptureMenuModel::Timing timing) {
+        auto model = makeModel(timing);
         signInForAToken(*model);
         fakes.frontmostApp.window = ActiveWindow{.id = 7,
                                                  .name = "Mousepad",
@@ -267,88 +214,158 @@ struct SelectionModelTest : MenuModelTest {
                                                  .title = "plans.txt - Mousepad"};
         return model;
     }
+    std::unique_ptr<CaptureMenuModel> makeSignedIn(std::chrono::milliseconds undoWindow) {
+        return makeSignedIn(
+            {.outboxInterval = 300s, .quitWaitLimit = 8s, .undoWindow = undoWindow});
+    }
 
-    RecordingToast toast;
-    RecordingQuickEntry quickEntry;
+    // Presses the selection key with `text` selected and waits for the toast to show it.
+    void capture(const std::string& text) {
+        const auto shown = toast.shown.size();
+        fakes.selectedText.accessible = text;
+        ASSERT_TRUE(fakes.hotkeys.press(SelectionController::selectionKeyID));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return toast.shown.size() == shown + 1; }, 5000));
+        EXPECT_EQ(toast.shown.back(), text);
+    }
+
+    std::vector<std::string> filedContents() {
+        std::vector<std::string> contents;
+        for (const auto& entry : backend.entries(userID)) {
+            contents.push_back(entry.value("body", Json::object()).value("content", ""));
+        }
+        return contents;
+    }
+
+    tarvo::test::RecordingToast& toast = recorders.toast;
+    tarvo::test::RecordingQuickEntry& quickEntry = recorders.quickEntry;
 };
 
 TEST_F(SelectionModelTest, SignedOutTheKeySaysSoAndTakenKeysSayWhichOne) {
-    fakes.hotkeys.takenByOthers = {{HotkeyCombo::controlOption, 'T'}};
+    const HotkeyModifiers controlAlt{.control = true, .alt = true};
+    const HotkeyModifiers controlSuper{.control = true, .super = true};
+    fakes.hotkeys.takenByOthers = {{controlAlt, 'T'}};
     const auto model = makeModel();
-    model->attachPanels(toast, quickEntry);
-    EXPECT_TRUE(model->hotkeyStatus().isEmpty());
-    EXPECT_EQ(model->quickEntryStatus(), "Couldn’t register Ctrl+Alt+T — another app may have it.");
-    ASSERT_TRUE(fakes.hotkeys.press(1));
-    EXPECT_EQ(model->hotkeyStatus(), "Sign in first (menu bar icon).");
+    auto& selection = model->selection();
+    EXPECT_TRUE(selection.hotkeyStatus().isEmpty());
+    EXPECT_EQ(selection.quickEntryStatus(),
+              "Couldn’t register Ctrl+Alt+T — another app may have it.");
+    ASSERT_TRUE(fakes.hotkeys.press(SelectionController::selectionKeyID));
+    EXPECT_EQ(selection.hotkeyStatus(), "Sign in first (menu bar icon).");
     EXPECT_TRUE(toast.shown.empty());
 
-    model->setHotkeyCombo(HotkeyCombo::controlCommand);
-    EXPECT_TRUE(model->quickEntryStatus().isEmpty());
+    selection.setHotkeyCombo(HotkeyCombo::controlCommand);
+    EXPECT_TRUE(selection.quickEntryStatus().isEmpty());
     EXPECT_EQ(fakes.hotkeys.registered,
-              (std::map<std::uint32_t, HotkeyCombo>{{1, HotkeyCombo::controlCommand},
-                                                    {2, HotkeyCombo::controlCommand}}));
-    ASSERT_TRUE(fakes.hotkeys.press(2));
+              (std::map<std::uint32_t, HotkeyModifiers>{{1, controlSuper}, {2, controlSuper}}));
+    ASSERT_TRUE(fakes.hotkeys.press(SelectionController::quickEntryKeyID));
     EXPECT_TRUE(quickEntry.showing);
-    model->setQuickEntryEnabled(false);
+    selection.setQuickEntryEnabled(false);
     EXPECT_FALSE(quickEntry.showing);
-    model->setSelectionHotkeyEnabled(false);
+    selection.setSelectionHotkeyEnabled(false);
     EXPECT_TRUE(fakes.hotkeys.registered.empty());
     EXPECT_FALSE(AppSettings().selectionHotkeyEnabled());
     EXPECT_EQ(AppSettings().hotkeyCombo(), HotkeyCombo::controlCommand);
 }
 
-TEST_F(SelectionModelTest, TenQuickPressesSendOnlyTheLastSelection) {
+TEST_F(SelectionModelTest, TenQuickPressesSendOnlyTheLastSelectionAndUndoSendsNothing) {
     // Each capture must have read its text before the next press changes it; each press comes
     // well inside the undo window of the one before.
     const auto model = makeSignedIn(2s);
+    const auto& feed = model->feed();
     for (int press = 0; press < 10; ++press) {
-        const auto text = "press " + std::to_string(press);
-        fakes.selectedText.accessible = text;
-        ASSERT_TRUE(fakes.hotkeys.press(1));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return toast.shown.size() == press + 1u; }, 5000));
-        EXPECT_EQ(toast.shown.back(), text);
+        capture("press " + std::to_string(press));
         QTest::qWait(40);
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->sentCount() == 1; }, 10000));
-    EXPECT_EQ(model->lastEvent(), "Sent selection from Mousepad (accessibility)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return feed.sentCount() == 1; }, 10000));
+    EXPECT_EQ(feed.lastEvent(), "Sent selection from Mousepad (accessibility)");
     EXPECT_EQ(toast.sourceApp, "Mousepad");
     settle(*model);
-    const Json entries = backend.entries(userID);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].value("body", Json::object()).value("content", ""), "press 9");
-    EXPECT_EQ(model->sentCount(), 1);
+    EXPECT_EQ(filedContents(), std::vector<std::string>{"press 9"});
+
+    capture("taken back");
+    toast.onUndo();
+    EXPECT_EQ(feed.lastEvent(), "Undone — nothing sent");
+    QTest::qWait(2500);
+    settle(*model);
+    EXPECT_EQ(feed.sentCount(), 1);
+    EXPECT_EQ(filedContents(), std::vector<std::string>{"press 9"});
 }
 
-TEST_F(SelectionModelTest, QuittingInsideTheUndoWindowKeepsTheSelectionForTheNextStart) {
+TEST_F(SelectionModelTest, QuittingSendsASelectionInsideItsUndoWindowAtOnce) {
     const auto model = makeSignedIn(6s);
     QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
-    fakes.selectedText.accessible = "kept for later";
-    ASSERT_TRUE(fakes.hotkeys.press(1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !toast.shown.empty(); }, 5000));
+    capture("sent on the way out");
     const auto started = std::chrono::steady_clock::now();
     model->finishPendingOnQuit();
-    ASSERT_TRUE(ready.wait(5000));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    ASSERT_TRUE(ready.wait(8000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "it did not wait out the undo";
     EXPECT_EQ(toast.dismissed, 1);
-    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
-    EXPECT_TRUE(backend.entries(userID).empty());
+    EXPECT_EQ(filedContents(), std::vector<std::string>{"sent on the way out"});
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
 }
 
-// Screenshots: a real folder and watcher, a fake confirm panel, uploads to the dev backend.
+TEST_F(SelectionModelTest, QuittingWhileTheSendRunsWaitsForItAndFilesItOnce) {
+    const auto model = makeSignedIn(200ms);
+    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 1500}});
+    capture("slow but sure");
+    QTest::qWait(600); // the undo window is over; the request is at the backend
+    model->finishPendingOnQuit();
+    EXPECT_EQ(ready.count(), 0);
+    ASSERT_TRUE(ready.wait(8000));
+    EXPECT_EQ(model->feed().lastEvent(), "Sent selection from Mousepad (accessibility)");
+    EXPECT_EQ(filedContents(), std::vector<std::string>{"slow but sure"});
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+}
 
-struct RecordingConfirmPanel final : ScreenshotConfirmPanel {
-    void show(const DetectedScreenshot& shot, int remaining,
-              const std::optional<std::string>& nameHint) override {
-        showing = shot;
-        shownRemaining = remaining;
-        shownHint = nameHint;
-    }
-    void hide() override { showing.reset(); }
+TEST_F(SelectionModelTest, QuittingStopsWaitingAtTheLimitAndKeepsTheSelectionToSendLater) {
+    auto model = makeSignedIn({.outboxInterval = 300s, .quitWaitLimit = 300ms, .undoWindow = 6s});
+    QSignalSpy ready(model.get(), &CaptureMenuModel::readyToQuit);
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 5000}, {"count", 3}});
+    capture("too slow for now");
+    const auto started = std::chrono::steady_clock::now();
+    model->finishPendingOnQuit();
+    ASSERT_TRUE(ready.wait(4000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    model.reset(); // the app ends: the send is stopped and the selection kept
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 1u);
 
-    std::optional<DetectedScreenshot> showing;
-    int shownRemaining = -1;
-    std::optional<std::string> shownHint;
-};
+    // The next start delivers it under its own key: filed once, even if the stopped request
+    // reached the backend after all.
+    backend.send("DELETE", "/__dev/faults");
+    const auto next = makeModel();
+    next->drainOutbox(true);
+    settle(*next);
+    EXPECT_EQ(CaptureOutbox::pendingCount(), 0u);
+    EXPECT_EQ(filedContents(), std::vector<std::string>{"too slow for now"});
+}
+
+TEST_F(SelectionModelTest, QuickEntriesAreSentQueuedOrRefusedWithTheirOwnWords) {
+    const auto model = makeSignedIn(6s);
+    const auto& feed = model->feed();
+    std::vector<QuickEntryOutcome> outcomes;
+    const auto send = [&](const std::string& text) {
+        const auto before = outcomes.size();
+        quickEntry.send(text, [&](QuickEntryOutcome outcome) { outcomes.push_back(outcome); });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == before + 1; }, 20000));
+    };
+    send("buy oat milk");
+    EXPECT_EQ(outcomes.back(), QuickEntryOutcome::sent());
+    EXPECT_EQ(feed.lastEvent(), "Sent to docket: buy oat milk");
+
+    send("   ");
+    EXPECT_EQ(outcomes.back(), QuickEntryOutcome::failed("nothing to send"));
+    EXPECT_EQ(feed.lastEvent(), "Failed — nothing to send");
+
+    failNext("/functions/v1/capture-ingest", {{"status", 503}, {"count", 3}});
+    send("call the plumber");
+    EXPECT_EQ(outcomes.back(), QuickEntryOutcome::queued("server 503"));
+    EXPECT_EQ(feed.lastEvent(), "Saved to send later — server 503");
+    EXPECT_EQ(feed.outboxCount(), 1);
+    EXPECT_EQ(feed.sentCount(), 1);
+}
+
+// Screenshots: a real folder and watcher, a recording confirm panel, uploads to the dev backend.
 
 struct ScreenshotModelTest : MenuModelTest {
     ScreenshotModelTest() {
@@ -361,14 +378,13 @@ struct ScreenshotModelTest : MenuModelTest {
                                                  .pid = 5,
                                                  .title = "Ada Lovelace — Contacts"};
     }
+    ~ScreenshotModelTest() override { CaptureOutbox::setDirectoryOverride(std::nullopt); }
 
     std::unique_ptr<CaptureMenuModel> makeWatcher(bool withToken = true) {
         if (withToken) {
             EXPECT_TRUE(TokenStore::save(account.deviceToken));
         }
-        auto model = makeModel();
-        model->attachConfirmPanel(panel);
-        return model;
+        return makeModel();
     }
     void save(const std::string& name) {
         // File times come from the kernel's coarse clock, a few milliseconds behind the one that
@@ -382,94 +398,148 @@ struct ScreenshotModelTest : MenuModelTest {
     Json entries() { return backend.entries(account.session.userID); }
 
     std::filesystem::path shots = tarvo::test::menuModelSandbox() / "Shots";
-    RecordingConfirmPanel panel;
+    tarvo::test::RecordingConfirmPanel& panel = recorders.confirm;
     tarvo::test::Account account = backend.newAccount();
 };
 
 TEST_F(ScreenshotModelTest, SwitchedOnItSendsNewScreenshotsButNotTheOnesAlreadyThere) {
     save("before.png");
     const auto model = makeWatcher();
-    EXPECT_EQ(model->status(), "Off");
-    model->setAutoCapture(true);
-    EXPECT_EQ(model->status(), "Watching Shots");
+    auto& screenshots = model->screenshots();
+    const auto& feed = model->feed();
+    EXPECT_EQ(feed.status(), "Off");
+    screenshots.setAutoCapture(true);
+    EXPECT_EQ(feed.status(), "Watching Shots");
 
     save("Screenshot 1.png");
-    ASSERT_TRUE(waitFor([&] { return model->lastEvent() == "Sent Screenshot 1.png"; }))
-        << model->lastEvent().toStdString();
-    EXPECT_EQ(model->sentCount(), 1);
+    ASSERT_TRUE(waitFor([&] { return feed.sentCount() == 1; })) << feed.lastEvent().toStdString();
+    settle(*model);
     EXPECT_EQ(entries().size(), 1u) << "before.png was there before capture was switched on";
+    EXPECT_EQ(feed.sentCount(), 1);
 
-    model->setAutoCapture(false);
-    EXPECT_FALSE(model->isWatching());
-    EXPECT_EQ(model->status(), "Off");
+    screenshots.setAutoCapture(false);
+    EXPECT_FALSE(screenshots.isWatching());
+    EXPECT_EQ(feed.status(), "Off");
     EXPECT_FALSE(AppSettings().autoCaptureEnabledAt());
 }
 
 TEST_F(ScreenshotModelTest, AskingFirstQueuesEachShotOnceAndRecordsWhatIsSkipped) {
     const auto model = makeWatcher();
-    model->setConfirmBeforeSending(true);
-    model->setAutoCapture(true);
+    auto& screenshots = model->screenshots();
+    const auto& feed = model->feed();
+    screenshots.setConfirmBeforeSending(true);
+    screenshots.setAutoCapture(true);
     for (const char* name : {"a.png", "b.png", "c.png"}) {
         save(name);
     }
-    ASSERT_TRUE(waitFor([&] { return model->pendingQueue().size() == 3; }));
-    EXPECT_EQ(model->status(), "Waiting on you: 3 to review");
+    ASSERT_TRUE(waitFor([&] { return screenshots.pendingQueue().size() == 3; }));
+    EXPECT_EQ(feed.status(), "Waiting on you: 3 to review");
     ASSERT_TRUE(panel.showing);
     EXPECT_EQ(panel.shownRemaining, 2);
     EXPECT_EQ(panel.shownHint, "Ada Lovelace");
-    model->handleDetected(model->pendingQueue()[1]);
-    EXPECT_EQ(model->pendingQueue().size(), 3u) << "the same shot is queued once";
+    screenshots.handleDetected(screenshots.pendingQueue()[1]);
+    EXPECT_EQ(screenshots.pendingQueue().size(), 3u) << "the same shot is queued once";
 
     const std::string first = panel.showing->fingerprint;
-    model->skipPending();
+    panel.actions.onSkip();
     EXPECT_TRUE(AppSettings().wasSent(first));
-    EXPECT_EQ(model->status(), "Waiting on you: 2 to review");
-    EXPECT_TRUE(model->lastEvent().startsWith("Skipped "));
+    EXPECT_EQ(feed.status(), "Waiting on you: 2 to review");
+    EXPECT_TRUE(feed.lastEvent().startsWith("Skipped "));
 
-    const std::string last = model->pendingQueue().at(1).fingerprint;
-    model->skipAllPending();
-    EXPECT_EQ(model->lastEvent(), "Skipped 2");
+    const std::string last = screenshots.pendingQueue().at(1).fingerprint;
+    panel.actions.onSkipAll();
+    EXPECT_EQ(feed.lastEvent(), "Skipped 2");
     EXPECT_TRUE(AppSettings().wasSent(last));
     EXPECT_FALSE(panel.showing);
-    EXPECT_EQ(model->status(), "Watching Shots");
+    EXPECT_EQ(feed.status(), "Watching Shots");
     EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(ScreenshotModelTest, SendAllSendsEveryWaitingShotOneAfterAnother) {
+    const auto model = makeWatcher();
+    auto& screenshots = model->screenshots();
+    screenshots.setConfirmBeforeSending(true);
+    screenshots.setAutoCapture(true);
+    for (const char* name : {"one.png", "two.png", "three.png", "four.png"}) {
+        save(name);
+    }
+    ASSERT_TRUE(waitFor([&] { return screenshots.pendingQueue().size() == 4; }));
+    panel.actions.onSend(DesktopUploader::Route::rapportAvatar("Ada Lovelace"));
+    panel.actions.onSendAll();
+    EXPECT_TRUE(screenshots.pendingQueue().empty());
+    EXPECT_FALSE(panel.showing);
+    ASSERT_TRUE(waitFor([&] { return model->feed().sentCount() == 4; }));
+    settle(*model);
+    const Json filed = entries();
+    ASSERT_EQ(filed.size(), 4u);
+    int photos = 0;
+    for (const auto& entry : filed) {
+        photos += entry.value("body", Json::object()).value("rapport_avatar", false) ? 1 : 0;
+    }
+    EXPECT_EQ(photos, 1);
 }
 
 TEST_F(ScreenshotModelTest, FailuresAreWordedAndOnlyPassingOnesWaitInTheOutbox) {
     const auto model = makeWatcher();
-    model->setAutoCapture(true);
+    const auto& feed = model->feed();
+    model->screenshots().setAutoCapture(true);
     failNext("/functions/v1/capture-ingest", {{"count", 3}, {"status", 503}});
     save("busy.png");
-    ASSERT_TRUE(waitFor([&] { return model->outboxCount() == 1; }))
-        << model->lastEvent().toStdString() << " / " << model->status().toStdString();
-    EXPECT_EQ(model->lastEvent(), "Saved busy.png to send later — server 503");
-    EXPECT_EQ(model->status(), "Waiting to send");
+    ASSERT_TRUE(waitFor([&] { return feed.outboxCount() == 1; }))
+        << feed.lastEvent().toStdString() << " / " << feed.status().toStdString();
+    EXPECT_EQ(feed.lastEvent(), "Saved busy.png to send later — server 503");
+    EXPECT_EQ(feed.status(), "Waiting to send");
 
     failNext("/functions/v1/capture-ingest", {{"status", 422}});
     save("refused.png");
-    ASSERT_TRUE(waitFor([&] { return model->lastEvent().startsWith("Failed refused"); }));
-    EXPECT_EQ(model->lastEvent(), "Failed refused.png — Ingest returned 422");
-    EXPECT_EQ(model->status(), "Last upload failed");
-    EXPECT_EQ(model->outboxCount(), 1);
+    ASSERT_TRUE(waitFor([&] { return feed.lastEvent().startsWith("Failed refused"); }));
+    EXPECT_EQ(feed.lastEvent(), "Failed refused.png — Ingest returned 422");
+    EXPECT_EQ(feed.status(), "Last upload failed");
+    EXPECT_EQ(feed.outboxCount(), 1);
+
+    // An outbox that cannot keep it says so in one sentence, and the shot is not marked handled.
+    CaptureOutbox::setDirectoryOverride(tarvo::test::menuModelSandbox() / "missing" / "outbox");
+    failNext("/functions/v1/capture-ingest", {{"count", 3}, {"status", 503}});
+    save("nowhere.png");
+    ASSERT_TRUE(waitFor([&] { return feed.lastEvent().startsWith("Failed nowhere"); }));
+    EXPECT_EQ(feed.lastEvent(), "Failed nowhere.png — server 503; couldn’t keep it to send later");
+    for (const auto& handled : AppSettings().sentFingerprints()) {
+        EXPECT_EQ(handled.find("nowhere.png"), std::string::npos) << handled;
+    }
+}
+
+TEST_F(ScreenshotModelTest, AnUploadThatEndsAfterSignOutLeavesTheSignedOutStatus) {
+    const auto model = makeWatcher();
+    const auto& feed = model->feed();
+    model->screenshots().setAutoCapture(true);
+    failNext("/functions/v1/capture-ingest", {{"delay_ms", 1500}});
+    save("late.png");
+    ASSERT_TRUE(waitFor([&] { return feed.status() == "Sending late.png…"; }));
+    model->account().signOut();
+    ASSERT_TRUE(waitFor([&] { return feed.lastEvent() == "Sent late.png"; }))
+        << feed.lastEvent().toStdString();
+    settle(*model);
+    EXPECT_EQ(feed.status(), "Signed out");
 }
 
 TEST_F(ScreenshotModelTest, WithoutATokenNothingIsWatchedAndStoppingEmptiesTheQueue) {
     const auto signedOut = makeWatcher(false);
-    signedOut->setAutoCapture(true);
-    EXPECT_EQ(signedOut->status(), "Sign in to start");
-    EXPECT_FALSE(signedOut->isWatching());
+    signedOut->screenshots().setAutoCapture(true);
+    EXPECT_EQ(signedOut->feed().status(), "Sign in to start");
+    EXPECT_FALSE(signedOut->screenshots().isWatching());
 
     const auto model = makeWatcher();
-    model->setConfirmBeforeSending(true);
-    ASSERT_TRUE(waitFor([&] { return model->isWatching(); })) << "capture was left on";
+    auto& screenshots = model->screenshots();
+    screenshots.setConfirmBeforeSending(true);
+    ASSERT_TRUE(waitFor([&] { return screenshots.isWatching(); })) << "capture was left on";
     save("waiting.png");
-    ASSERT_TRUE(waitFor([&] { return !model->pendingQueue().empty(); }));
-    model->setAutoCapture(false);
-    EXPECT_TRUE(model->pendingQueue().empty());
+    ASSERT_TRUE(waitFor([&] { return !screenshots.pendingQueue().empty(); }));
+    screenshots.setAutoCapture(false);
+    EXPECT_TRUE(screenshots.pendingQueue().empty());
     EXPECT_FALSE(panel.showing);
-    EXPECT_EQ(model->status(), "Off");
+    EXPECT_EQ(model->feed().status(), "Off");
 
-    model->openScreenshotFolder();
+    screenshots.openScreenshotFolder();
     ASSERT_EQ(fakes.folderOpener.folders.size(), 1u);
     EXPECT_EQ(fakes.folderOpener.folders[0], shots);
 }

@@ -7,6 +7,7 @@
 
 #include "desktop/menu_model_sandbox.hpp"
 #include "desktop/qt_event_loop.hpp"
+#include "desktop/recording_panels.hpp"
 #include "support/backend_client.hpp"
 #include "support/dev_backend_environment.hpp"
 
@@ -41,16 +42,18 @@ TEST(KeyringAbsentTest, TheMenuSaysWhyAndSignInFailsWithTheKeyringSentence) {
     backend.addUser(email, "correct horse");
 
     tarvo::desktop::fake::FakeDesktopServices fakes;
-    CaptureMenuModel model(fakes.services(), AppSettings(), CaptureMenuModel::Timing());
+    tarvo::test::RecordingPanels panels;
+    CaptureMenuModel model(fakes.services(), panels.panels());
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.isLoaded(); }, 20000));
-    EXPECT_FALSE(model.hasToken());
+    auto& account = model.account();
+    EXPECT_FALSE(account.hasToken());
     const capturekit::SecretStoreError absent{capturekit::SecretStoreError::Kind::unavailable, {}};
-    EXPECT_EQ(model.credentialsNote().toStdString(), absent.description());
+    EXPECT_EQ(account.credentialsNote().toStdString(), absent.description());
 
-    model.signIn(QString::fromStdString(email), QStringLiteral("correct horse"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.accountBusy(); }, 30000));
-    EXPECT_EQ(model.accountError(), "Couldn’t save your session to the keyring.");
-    EXPECT_TRUE(model.signedInEmail().isEmpty());
+    account.signIn(QString::fromStdString(email), QStringLiteral("correct horse"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !account.accountBusy(); }, 30000));
+    EXPECT_EQ(account.accountError(), "Couldn’t save your session to the keyring.");
+    EXPECT_TRUE(account.signedInEmail().isEmpty());
 }
 
 } // namespace

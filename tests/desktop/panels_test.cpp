@@ -49,18 +49,21 @@ struct ConfirmPanelTest : ::testing::Test {
     tarvo::test::TemporaryFolder folder;
     std::vector<std::string> calls;
     std::optional<Route> sentRoute;
-    ConfirmPanelController controller{{
-        .onSend =
-            [this](Route route) {
-                calls.push_back("send");
-                sentRoute = std::move(route);
-            },
-        .onSkip = [this] { calls.push_back("skip"); },
-        .onSendAll = [this] { calls.push_back("send all"); },
-        .onSkipAll = [this] { calls.push_back("skip all"); },
-    }};
+    ConfirmPanelController controller;
 
-    ConfirmPanelTest() { widgets(); }
+    ConfirmPanelTest() {
+        widgets();
+        controller.setActions({
+            .onSend =
+                [this](Route route) {
+                    calls.push_back("send");
+                    sentRoute = std::move(route);
+                },
+            .onSkip = [this] { calls.push_back("skip"); },
+            .onSendAll = [this] { calls.push_back("send all"); },
+            .onSkipAll = [this] { calls.push_back("skip all"); },
+        });
+    }
 
     DetectedScreenshot shot(const std::string& name) {
         const auto file = folder / name;
@@ -135,6 +138,33 @@ TEST_F(ConfirmPanelTest, TheRapportChoiceNeedsANameAndTakesTheWindowTitleAsAHint
     EXPECT_FALSE(named<QPushButton>("Set photo")->isEnabled());
 }
 
+TEST_F(ConfirmPanelTest, ThePreviewArrivesFromAWorkerAndOnlyForTheShotShown) {
+    const auto first = shot("first.png");
+    const auto second = shot("second.png");
+    controller.show(first, 1, std::nullopt);
+    controller.show(second, 0, std::nullopt); // before the first preview is ready
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.view()->preview().isNull(); }, 10000));
+    const QImage preview = controller.view()->preview();
+    EXPECT_EQ(controller.view()->shot().fingerprint, second.fingerprint);
+    EXPECT_EQ(std::max(preview.width(), preview.height()), ConfirmPopupView::previewSide);
+    QTest::qWait(200);
+    EXPECT_EQ(controller.view()->shot().fingerprint, second.fingerprint);
+    EXPECT_EQ(controller.view()->preview().cacheKey(), preview.cacheKey())
+        << "a late preview of the first shot must not replace the second's";
+
+    // A name made of markup is shown as it is written.
+    const auto marked = shot("<h1><font color=red>Signed out: enter password.png");
+    controller.show(marked, 0, std::nullopt);
+    QLabel* name = nullptr;
+    for (auto* label : controller.view()->findChildren<QLabel*>()) {
+        if (label->text().startsWith("<h1>")) {
+            name = label;
+        }
+    }
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+}
+
 QStringList labels(const QWidget* panel) {
     QStringList texts;
     for (const auto* label : panel->findChildren<QLabel*>()) {
@@ -197,10 +227,14 @@ protected:
     fake::FakeFrontmostApp frontmost;
     std::vector<std::string> sent;
     std::function<void(QuickEntryOutcome)> pending;
-    QuickEntryPanelController panel{frontmost, [this](const std::string& text, auto done) {
-                                        sent.push_back(text);
-                                        pending = std::move(done);
-                                    }};
+    QuickEntryPanelController panel{frontmost};
+
+    QuickEntryPanelTest() {
+        panel.setSend([this](const std::string& text, auto done) {
+            sent.push_back(text);
+            pending = std::move(done);
+        });
+    }
 };
 
 TEST_F(QuickEntryPanelTest, SendsEachTextOnceAndSaysWhatBecameOfIt) {

@@ -93,7 +93,7 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsG
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyCombo::controlOption));
+    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
 
     type({XK_Control_L, XK_Alt_L, XK_c});
     EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }, 5s));
@@ -114,7 +114,7 @@ TEST_F(X11ServicesTest, KeyRepeatsDoNotFireAgainAndOtherEventsPassOn) {
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyCombo::controlOption));
+    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
     const auto root = static_cast<xcb_window_t>(DefaultRootWindow(other));
     const auto event = [&](std::uint8_t type, KeySym letter, xcb_timestamp_t time,
                            xcb_window_t window) {

@@ -5,17 +5,19 @@
 
 #include <desktop/platform/global_hotkey.hpp>
 
+#include <algorithm>
 #include <map>
-#include <set>
+#include <utility>
+#include <vector>
 
 namespace tarvo::desktop::fake {
 
 class FakeHotkeyService final : public HotkeyService {
 public:
-    // Combination and letter pairs that registrations are refused for.
-    std::set<std::pair<HotkeyCombo, char>> takenByOthers;
-    // The registered combination of each live key, by id.
-    std::map<std::uint32_t, HotkeyCombo> registered;
+    // Modifiers and letter pairs that registrations are refused for.
+    std::vector<std::pair<HotkeyModifiers, char>> takenByOthers;
+    // The registered modifiers of each live key, by id.
+    std::map<std::uint32_t, HotkeyModifiers> registered;
 
     // Fires the key as a press would; false when it is not registered.
     bool press(std::uint32_t id) {
@@ -39,12 +41,13 @@ private:
         Key(FakeHotkeyService& service, std::uint32_t id, char letter)
             : service_(service), id_(id), letter_(letter) {}
         ~Key() override { service_.registered.erase(id_); }
-        bool registerCombo(HotkeyCombo combo) override {
+        bool registerCombo(HotkeyModifiers modifiers) override {
             service_.registered.erase(id_);
-            if (service_.takenByOthers.contains({combo, letter_})) {
+            if (std::ranges::find(service_.takenByOthers, std::pair(modifiers, letter_)) !=
+                service_.takenByOthers.end()) {
                 return false;
             }
-            service_.registered[id_] = combo;
+            service_.registered[id_] = modifiers;
             return true;
         }
 

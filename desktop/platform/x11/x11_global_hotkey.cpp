@@ -11,6 +11,16 @@ namespace {
 // Held keys repeat every few tens of milliseconds; a press this long after the last event of a key
 // still marked as held means its release was never seen.
 constexpr std::uint32_t repeatGapMs = 1000;
+
+// The X11 modifier bits: ControlMask, Mod1Mask (Alt), Mod4Mask (Super).
+unsigned int x11Modifiers(HotkeyModifiers modifiers) {
+    constexpr unsigned int controlMask = 1U << 2;
+    constexpr unsigned int mod1Mask = 1U << 3;
+    constexpr unsigned int mod4Mask = 1U << 6;
+    return (modifiers.control ? controlMask : 0) | (modifiers.alt ? mod1Mask : 0) |
+           (modifiers.super ? mod4Mask : 0);
+}
+
 } // namespace
 
 X11GlobalHotkey::X11GlobalHotkey(X11HotkeyService& service, std::uint32_t id, char letter,
@@ -21,10 +31,10 @@ X11GlobalHotkey::~X11GlobalHotkey() {
     release();
 }
 
-bool X11GlobalHotkey::registerCombo(HotkeyCombo combo) {
+bool X11GlobalHotkey::registerCombo(HotkeyModifiers held) {
     release();
     const unsigned int keycode = service_.keycode(letter_);
-    const unsigned int modifiers = x11Modifiers(combo);
+    const unsigned int modifiers = x11Modifiers(held);
     if (keycode == 0 || !service_.grab(*this, keycode, modifiers)) {
         return false;
     }

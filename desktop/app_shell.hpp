@@ -1,7 +1,8 @@
 #pragma once
 
-// The running app: the desktop services, the one menu model, the menu, the consent panel and the
-// tray, and what the instance channel's actions and the quit path do with them.
+// The running app: the session's desktop services, the panels, the one menu model, the menu, the
+// consent panel and the tray, and what the instance channel's actions and the quit path do with
+// them.
 
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/autostart_login_item.hpp>
@@ -42,10 +43,10 @@ private:
     X11FrontmostApp frontmostApp_;
     X11HotkeyService hotkeys_;
     X11SelectionServices selection_;
-    CaptureMenuModel model_;
     ConfirmPanelController confirmPanel_;
     SelectionToastController toast_;
     QuickEntryPanelController quickEntry_;
+    CaptureMenuModel model_;
     MenuWindow menu_;
     ConsentPanel consent_;
     TrayController tray_;

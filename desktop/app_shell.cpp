@@ -1,4 +1,4 @@
-#include <desktop/ui/app_shell.hpp>
+#include <desktop/app_shell.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/model/capture_surface.hpp>
@@ -22,17 +22,12 @@ const Logger& log() {
 } // namespace
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
-    : QObject(parent), loginItem_(executable), model_(services()),
-      confirmPanel_(ConfirmPanelController::actionsOf(model_)),
-      quickEntry_(frontmostApp_,
-                  [this](const std::string& text, auto done) {
-                      model_.sendQuickEntry(text, std::move(done));
-                  }),
-      menu_(model_), consent_(services(), [this](bool granted) { model_.recordConsent(granted); }),
-      tray_(model_, menu_) {
-    model_.attachPanels(toast_, quickEntry_);
-    model_.attachConfirmPanel(confirmPanel_);
-    connect(&model_, &CaptureMenuModel::consentNeeded, &consent_, &ConsentPanel::showPanel);
+    : QObject(parent), loginItem_(executable), quickEntry_(frontmostApp_),
+      model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
+      consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
+      tray_(model_.screenshots(), menu_) {
+    connect(&model_.account(), &AccountController::consentNeeded, &consent_,
+            &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::consentRequested, &consent_, &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::quitRequested, this, &AppShell::quit);
     connect(&model_, &CaptureMenuModel::readyToQuit, this, [] { QCoreApplication::quit(); });
@@ -54,9 +49,9 @@ void AppShell::perform(const QStringList& arguments) {
     } else if (action == QLatin1String("--show-menu")) {
         tray_.showMenu();
     } else if (action == QLatin1String("--capture-selection")) {
-        model_.captureSelection();
+        model_.selection().captureSelection();
     } else if (action == QLatin1String("--quick-entry")) {
-        model_.showQuickEntry();
+        model_.selection().showQuickEntry();
     } else {
         log().notice("Ignored the action " + action.toStdString() + ".");
     }
