@@ -1,25 +1,17 @@
 #include <desktop/app_shell.hpp>
 
+#include <desktop/platform/desktop_log.hpp>
+
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/model/capture_surface.hpp>
 #include <capturekit/model/raw_value.hpp>
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 
 #include <QCoreApplication>
 
 namespace tarvo::desktop {
 
 using namespace capturekit;
-
-namespace {
-
-const Logger& log() {
-    static const Logger logger(application::identifier(), "app");
-    return logger;
-}
-
-} // namespace
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
     : QObject(parent), loginItem_(executable), quickEntry_(frontmostApp_),
@@ -53,7 +45,7 @@ void AppShell::perform(const QStringList& arguments) {
     } else if (action == QLatin1String("--quick-entry")) {
         model_.selection().showQuickEntry();
     } else {
-        log().notice("Ignored the action " + action.toStdString() + ".");
+        desktopLog(LogCategory::app).notice("Ignored the action " + action.toStdString() + ".");
     }
 }
 

@@ -1,6 +1,7 @@
 #include <desktop/model/account_controller.hpp>
 
 #include <desktop/model/qt_text.hpp>
+#include <desktop/platform/desktop_log.hpp>
 
 #include <capturekit/account/account_steps.hpp>
 #include <capturekit/account/ai_consent.hpp>
@@ -10,7 +11,6 @@
 #include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 #include <capturekit/platform/secret_store.hpp>
 #include <capturekit/platform/text.hpp>
 
@@ -23,11 +23,6 @@ namespace tarvo::desktop {
 using namespace capturekit;
 
 namespace {
-
-const Logger& log() {
-    static const Logger logger(application::identifier(), "menu");
-    return logger;
-}
 
 // The token store as the menu sees it: a token that is not blank, or why the store cannot say.
 std::expected<bool, SecretStoreError> storedTokenPresent() {
@@ -111,7 +106,7 @@ void AccountController::apply(const Stored& stored) {
     publish(signedInEmail_, qtText(stored.email));
     publish(credentialsNote_, qtText(stored.credentialsNote));
     if (stored.credentialsNote && !stored.hasToken) {
-        log().notice(*stored.credentialsNote);
+        desktopLog(LogCategory::menu).notice(*stored.credentialsNote);
     }
 }
 

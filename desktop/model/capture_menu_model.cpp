@@ -1,25 +1,16 @@
 #include <desktop/model/capture_menu_model.hpp>
 
 #include <desktop/model/qt_text.hpp>
+#include <desktop/platform/desktop_log.hpp>
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/auth_providers.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 
 namespace tarvo::desktop {
 
 using namespace capturekit;
-
-namespace {
-
-const Logger& log() {
-    static const Logger logger(application::identifier(), "menu");
-    return logger;
-}
-
-} // namespace
 
 struct CaptureMenuModel::Loaded {
     AccountController::Stored account;
@@ -57,9 +48,10 @@ std::size_t CaptureMenuModel::runningTaskCount() const {
 // outbox by a task, and what depends on them (watching, the consent question) follows its result.
 void CaptureMenuModel::start() {
     if (!settings_.preferences().isAvailable()) {
-        log().error("The settings store " +
-                    settings_.preferences().databasePath().value_or("").string() +
-                    " cannot be opened; the defaults are used and changes are not kept.");
+        desktopLog(LogCategory::menu)
+            .error("The settings store " +
+                   settings_.preferences().databasePath().value_or("").string() +
+                   " cannot be opened; the defaults are used and changes are not kept.");
     }
     connect(&account_, &AccountController::tokenAvailable, this, &CaptureMenuModel::tokenAvailable);
     connect(&account_, &AccountController::signedOut, this, &CaptureMenuModel::signedOut);

@@ -3,9 +3,9 @@
 #include <desktop/model/account_controller.hpp>
 #include <desktop/model/qt_text.hpp>
 #include <desktop/model/screenshot_folder.hpp>
+#include <desktop/platform/desktop_log.hpp>
 
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 #include <capturekit/platform/text.hpp>
 
 #include <QPointer>
@@ -16,16 +16,6 @@ namespace tarvo::desktop {
 
 using namespace capturekit;
 using Kind = DesktopUploader::Outcome::Kind;
-
-namespace {
-
-// Screenshot and selection sends share the log category.
-const Logger& sendLog() {
-    static const Logger logger(application::identifier(), "selection");
-    return logger;
-}
-
-} // namespace
 
 ScreenshotController::ScreenshotController(DesktopServices services, AppSettings settings,
                                            ScreenshotConfirmPanel& panel,
@@ -196,7 +186,7 @@ void ScreenshotController::finishUpload(const DesktopUploader::Report& report, c
                                         const std::optional<Route>& route) {
     const bool avatar = route && route->kind == Route::Kind::rapportAvatar;
     if (report.outcome.kind == Kind::sent) {
-        sendLog().info("sent ok");
+        desktopLog(LogCategory::selection).info("sent ok");
     }
     feed_.report(report, {.name = name,
                           .sentEvent = avatar ? "Sent as " + qtText(route->person) +

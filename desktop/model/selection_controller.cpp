@@ -2,9 +2,9 @@
 
 #include <desktop/model/account_controller.hpp>
 #include <desktop/model/qt_text.hpp>
+#include <desktop/platform/desktop_log.hpp>
 
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 #include <capturekit/platform/sleeper.hpp>
 #include <capturekit/platform/text.hpp>
 
@@ -18,16 +18,6 @@ using Kind = DesktopUploader::Outcome::Kind;
 namespace {
 
 constexpr std::size_t quickEventCharacters = 60;
-
-const Logger& selectionLog() {
-    static const Logger logger(application::identifier(), "selection");
-    return logger;
-}
-
-const Logger& quickLog() {
-    static const Logger logger(application::identifier(), "quick");
-    return logger;
-}
 
 } // namespace
 
@@ -164,7 +154,7 @@ void SelectionController::finishCapture(const CaptureResult& result) {
     capturing_ = false;
     if (!result) {
         const std::string message = result.error().message(hotkeyCombo_);
-        selectionLog().info("capture failed: " + message);
+        desktopLog(LogCategory::selection).info("capture failed: " + message);
         publish(hotkeyStatus_, qtText(message));
         return;
     }
@@ -216,14 +206,14 @@ void SelectionController::sendAfterUndoWindow(const TextSelectionCapture::Result
 void SelectionController::finishSelectionSend(const SelectionSend& sent) {
     const auto& outcome = sent.report.outcome;
     if (outcome.kind == Kind::sent) {
-        selectionLog().info("sent ok");
+        desktopLog(LogCategory::selection).info("sent ok");
     }
     feed_.report(sent.report, {.name = std::nullopt,
                                .sentEvent = qtText("Sent selection from " +
                                                    sent.capture.sourceApp.value_or("app") + " (" +
                                                    sent.capture.method + ")")});
     if (outcome.kind == Kind::failed) {
-        selectionLog().error("send failed: " + outcome.reason);
+        desktopLog(LogCategory::selection).error("send failed: " + outcome.reason);
         publish(hotkeyStatus_, qtText(outcome.reason));
     }
 }
@@ -264,7 +254,7 @@ void SelectionController::sendQuickEntry(const std::string& text,
             } else if (outcome.kind == Kind::queued) {
                 done(QuickEntryOutcome::queued(outcome.reason));
             } else {
-                quickLog().error("send failed: " + outcome.reason);
+                desktopLog(LogCategory::quick).error("send failed: " + outcome.reason);
                 done(QuickEntryOutcome::failed(outcome.reason));
             }
         });

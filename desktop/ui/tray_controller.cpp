@@ -1,11 +1,11 @@
 #include <desktop/ui/tray_controller.hpp>
 
+#include <desktop/platform/desktop_log.hpp>
 #include <desktop/ui/menu_window.hpp>
 #include <desktop/ui/tray_icons.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/platform/application_info.hpp>
-#include <capturekit/platform/log.hpp>
 
 #include <QCursor>
 
@@ -18,11 +18,6 @@ namespace {
 // How long a menu asked for right after start waits for the tray host to place the icon: 1.5 s.
 constexpr int placementWaitLimit = 15;
 constexpr auto placementWaitStep = 100ms;
-
-const capturekit::Logger& log() {
-    static const capturekit::Logger logger(capturekit::application::identifier(), "tray");
-    return logger;
-}
 
 } // namespace
 
@@ -40,7 +35,8 @@ TrayController::TrayController(ScreenshotController& screenshots, MenuWindow& me
     fallback_.setSingleShot(true);
     fallback_.setInterval(trayWait);
     connect(&fallback_, &QTimer::timeout, this, [this] {
-        log().notice("No system tray appeared; the menu is shown as a window.");
+        desktopLog(LogCategory::tray)
+            .notice("No system tray appeared; the menu is shown as a window.");
         look_.setInterval(2s);
         menu_.showAsWindow();
     });
