@@ -26,7 +26,7 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
 }
 
 DesktopServices AppShell::services() {
-    return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps()};
+    return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps(), notifier_};
 }
 
 void AppShell::perform(const QStringList& arguments) {

@@ -6,6 +6,7 @@
 
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/autostart_login_item.hpp>
+#include <desktop/platform/freedesktop_notifier.hpp>
 #include <desktop/platform/system_folder_opener.hpp>
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
@@ -40,6 +41,7 @@ private:
 
     SystemFolderOpener folderOpener_;
     AutostartLoginItem loginItem_;
+    FreedesktopNotifier notifier_;
     X11FrontmostApp frontmostApp_;
     X11HotkeyService hotkeys_;
     X11SelectionServices selection_;

@@ -6,7 +6,12 @@ namespace tarvo::desktop {
 
 using Kind = DesktopUploader::Outcome::Kind;
 
-ActivityFeed::ActivityFeed(QObject* parent) : QObject(parent) {}
+ActivityFeed::ActivityFeed(DesktopNotifier& notifier, QObject* parent)
+    : QObject(parent), notifier_(notifier) {}
+
+void ActivityFeed::announce(const QString& text) {
+    notifier_.notify("tarvo Capture", text.toStdString());
+}
 
 template <typename T> void ActivityFeed::publish(T& field, T value) {
     if (field != value) {
@@ -54,6 +59,9 @@ void ActivityFeed::report(const DesktopUploader::Report& report, const CaptureSu
     case Kind::failed:
         setLastEvent("Failed" + name + " — " + reason);
         break;
+    }
+    if (subject.notifies && (kind == Kind::queued || kind == Kind::failed)) {
+        announce(lastEvent_);
     }
 }
 

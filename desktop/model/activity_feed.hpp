@@ -2,9 +2,11 @@
 
 // What the menu's top lines say: the status line, the last event, and the counts of captures sent
 // in this run and waiting in the outbox. Every send's outcome is worded here, one way for every
-// kind of capture.
+// kind of capture; what goes wrong while the menu is closed also reaches the desktop's
+// notifications.
 
 #include <desktop/model/desktop_uploader.hpp>
+#include <desktop/platform/desktop_notifier.hpp>
 
 #include <QObject>
 #include <QString>
@@ -21,6 +23,9 @@ struct CaptureSubject {
     QString sentEvent;
     // Quick tasks say "Failed" for a skipped send too.
     bool skippedIsFailure = false;
+    // Whether a failed or queued send is also told as a desktop notification (the quick-entry box
+    // says it where the person is looking).
+    bool notifies = true;
 };
 
 class ActivityFeed final : public QObject {
@@ -31,7 +36,7 @@ class ActivityFeed final : public QObject {
     Q_PROPERTY(int outboxCount READ outboxCount NOTIFY changed)
 
 public:
-    explicit ActivityFeed(QObject* parent = nullptr);
+    explicit ActivityFeed(DesktopNotifier& notifier, QObject* parent = nullptr);
 
     QString status() const { return status_; }
     QString lastEvent() const { return lastEvent_; }
@@ -44,8 +49,10 @@ public:
     void setOutboxCount(int count);
 
     // The event line and counts of a send's outcome: sent adds one, queued takes the outbox's new
-    // count.
+    // count. A failed or queued send is announced too.
     void report(const DesktopUploader::Report& report, const CaptureSubject& subject);
+    // Tells the person through a desktop notification, with the text the menu shows.
+    void announce(const QString& text);
 
 signals:
     void changed();
@@ -53,7 +60,8 @@ signals:
 private:
     template <typename T> void publish(T& field, T value);
 
-    QString status_ = QStringLiteral("Off");
+    DesktopNotifier& notifier_;
+    QString status_ = QStringLiteral("Screenshots off");
     QString lastEvent_;
     int sentCount_ = 0;
     int outboxCount_ = 0;

@@ -12,6 +12,25 @@ namespace tarvo::desktop {
 
 using namespace capturekit;
 
+namespace {
+
+// The outbox's last error as the menu says it: the transport's own text stays in the log.
+QString waitingReason(const std::string& lastError) {
+    const auto is = [&](CaptureError::Kind kind) {
+        return lastError.starts_with(std::to_string(static_cast<int>(kind)) + " ");
+    };
+    if (is(CaptureError::Kind::network)) {
+        desktopLog(LogCategory::menu).info("outbox: " + lastError);
+        return qtText(DesktopUploader::unreachableReason);
+    }
+    if (is(CaptureError::Kind::missingToken)) {
+        return qtText(DesktopUploader::signInReason);
+    }
+    return qtText(lastError);
+}
+
+} // namespace
+
 struct CaptureMenuModel::Loaded {
     AccountController::Stored account;
     int outboxCount = 0;
@@ -26,6 +45,7 @@ struct CaptureMenuModel::Drained {
 CaptureMenuModel::CaptureMenuModel(DesktopServices services, DesktopPanels panels,
                                    AppSettings settings, Timing timing, QObject* parent)
     : QObject(parent), services_(services), settings_(std::move(settings)), timing_(timing),
+      feed_(services_.notifier),
       screenshots_(services_, settings_, panels.confirm, account_, feed_),
       selection_(services_, settings_, timing_.undoWindow, panels.toast, panels.quickEntry,
                  account_, feed_),
@@ -111,7 +131,10 @@ void CaptureMenuModel::drainOutbox(bool force) {
 
 void CaptureMenuModel::refreshOutboxCount() {
     tasks_->run([](std::stop_token) { return static_cast<int>(CaptureOutbox::pendingCount()); },
-                [this](int count) { feed_.setOutboxCount(count); });
+                [this](int count) {
+                    feed_.setOutboxCount(count);
+                    screenshots_.outboxCounted(count);
+                });
 }
 
 void CaptureMenuModel::finishDrain(const Drained& drained) {
@@ -124,8 +147,9 @@ void CaptureMenuModel::finishDrain(const Drained& drained) {
     } else if (drained.lastError) {
         feed_.setLastEvent(QStringLiteral("%1 waiting — %2")
                                .arg(drained.outboxCount)
-                               .arg(qtText(drained.lastError)));
+                               .arg(waitingReason(*drained.lastError)));
     }
+    screenshots_.outboxCounted(drained.outboxCount);
 }
 
 void CaptureMenuModel::setLaunchAtLogin(bool on) {

@@ -1,6 +1,7 @@
 #include <desktop/model/desktop_uploader.hpp>
 
 #include <desktop/imaging/jpeg_data_uri.hpp>
+#include <desktop/platform/desktop_log.hpp>
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/auth_providers.hpp>
@@ -38,9 +39,18 @@ std::string asClause(std::string reason) {
     return clause;
 }
 
+// Why a capture waits, in words a person can act on; the transport's own text goes to the log.
 std::string queueReason(const CaptureError& error) {
-    return error.kind == CaptureError::Kind::missingToken ? "no device token yet"
-                                                          : error.description();
+    switch (error.kind) {
+    case CaptureError::Kind::missingToken:
+        return std::string(DesktopUploader::signInReason);
+    case CaptureError::Kind::network:
+        desktopLog(LogCategory::selection).info("send failed: " + error.description());
+        return std::string(DesktopUploader::unreachableReason);
+    case CaptureError::Kind::encodingFailed:
+        break;
+    }
+    return error.description();
 }
 
 } // namespace

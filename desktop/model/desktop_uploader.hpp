@@ -36,6 +36,12 @@ public:
         bool operator==(const Route&) const = default;
     };
 
+    // Why a capture waits in the outbox when the server could not be reached, and when this
+    // computer has no device token.
+    static constexpr std::string_view unreachableReason =
+        "couldn’t reach the server; it will try again";
+    static constexpr std::string_view signInReason = "sign in from the tray menu to send it";
+
     struct Outcome {
         enum class Kind { sent, skipped, queued, failed };
         Kind kind = Kind::sent;

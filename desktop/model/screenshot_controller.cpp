@@ -17,6 +17,14 @@ namespace tarvo::desktop {
 using namespace capturekit;
 using Kind = DesktopUploader::Outcome::Kind;
 
+namespace {
+
+const QString waitingToSend = QStringLiteral("Waiting to send");
+// Off says what is off: the hot keys work all the same.
+const QString screenshotsOff = QStringLiteral("Screenshots off");
+
+} // namespace
+
 ScreenshotController::ScreenshotController(DesktopServices services, AppSettings settings,
                                            ScreenshotConfirmPanel& panel,
                                            const AccountController& account, ActivityFeed& feed,
@@ -53,7 +61,7 @@ void ScreenshotController::start() {
     if (isEnabled_) {
         startWatching();
     } else {
-        feed_.setStatus(QStringLiteral("Off"));
+        feed_.setStatus(screenshotsOff);
     }
 }
 
@@ -70,6 +78,12 @@ void ScreenshotController::signedOut() {
     stopWatching();
 }
 
+void ScreenshotController::outboxCounted(int count) {
+    if (count == 0 && feed_.status() == waitingToSend) {
+        feed_.setStatus(idleStatus());
+    }
+}
+
 QString ScreenshotController::watchedFolderName() const {
     std::filesystem::path folder = folder_.lexically_normal();
     if (folder.filename().empty()) {
@@ -81,10 +95,13 @@ QString ScreenshotController::watchedFolderName() const {
 // The status between uploads: "Watching" only while a watcher runs.
 QString ScreenshotController::idleStatus() const {
     if (watcher_) {
-        return "Watching " + watchedFolderName();
+        std::error_code error;
+        return "Watching " + watchedFolderName() +
+               (std::filesystem::is_directory(folder_, error)
+                    ? QString()
+                    : QStringLiteral(" (the folder isn’t there yet)"));
     }
-    return isEnabled_ && !account_.hasToken() ? QStringLiteral("Sign in to start")
-                                              : QStringLiteral("Off");
+    return isEnabled_ && !account_.hasToken() ? QStringLiteral("Sign in to start") : screenshotsOff;
 }
 
 void ScreenshotController::setAutoCapture(bool on) {
@@ -143,7 +160,7 @@ void ScreenshotController::stopWatching() {
     watcher_.reset();
     setPendingQueue({});
     panel_.hide();
-    feed_.setStatus(QStringLiteral("Off"));
+    feed_.setStatus(screenshotsOff);
 }
 
 void ScreenshotController::setPendingQueue(std::vector<DetectedScreenshot> queue) {
@@ -202,7 +219,7 @@ void ScreenshotController::finishUpload(const DesktopUploader::Report& report, c
 QString ScreenshotController::uploadStatus(Kind kind) const {
     switch (kind) {
     case Kind::queued:
-        return QStringLiteral("Waiting to send");
+        return waitingToSend;
     case Kind::failed:
         return QStringLiteral("Last upload failed");
     case Kind::sent:
@@ -268,7 +285,14 @@ void ScreenshotController::skipAllPending() {
 }
 
 void ScreenshotController::openScreenshotFolder() {
-    services_.folderOpener.openFolder(folder_);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder_, error)) {
+        feed_.setLastEvent("Couldn’t open " + watchedFolderName() +
+                           " — the folder isn’t there yet");
+    } else if (!services_.folderOpener.openFolder(folder_)) {
+        feed_.setLastEvent("Couldn’t open " + watchedFolderName() +
+                           " — no file manager is set up to show folders");
+    }
 }
 
 } // namespace tarvo::desktop

@@ -46,6 +46,8 @@ public:
     void resume();
     // Sign-out switched capture off (the setting is already stored).
     void signedOut();
+    // The outbox was counted: once it is empty, nothing is "Waiting to send" any more.
+    void outboxCounted(int count);
 
     bool isEnabled() const { return isEnabled_; }
     bool confirmBeforeSending() const { return confirmBeforeSending_; }

@@ -10,6 +10,8 @@
 
 #include <QPointer>
 
+#include <atomic>
+
 namespace tarvo::desktop {
 
 using namespace capturekit;
@@ -22,10 +24,24 @@ constexpr std::size_t quickEventCharacters = 60;
 } // namespace
 
 // The selection waiting out its undo window, and the switch that ends the wait early to send it
-// at once (quitting).
+// at once (quitting). Its phase decides, once, between a send and an undo that comes at the last
+// moment: whichever claims it first wins.
 struct SelectionController::Pending {
+    enum Phase { waiting, sending, withdrawn };
+
     TaskHandle task;
     std::shared_ptr<std::stop_source> sendNow;
+    std::shared_ptr<std::atomic<int>> phase;
+
+    // Takes the selection back unless its send has begun.
+    bool withdraw() const {
+        int expected = waiting;
+        if (!phase->compare_exchange_strong(expected, withdrawn)) {
+            return false;
+        }
+        task.cancel();
+        return true;
+    }
 };
 
 struct SelectionController::SelectionSend {
@@ -51,6 +67,8 @@ SelectionController::SelectionController(DesktopServices services, AppSettings s
             done(QuickEntryOutcome::failed("the app went away"));
         }
     });
+    undoWindowEnd_.setSingleShot(true);
+    connect(&undoWindowEnd_, &QTimer::timeout, this, [this] { undoHotkey_.reset(); });
     if (hotkeyEnabled_) {
         registerSelectionHotkey();
     }
@@ -60,6 +78,27 @@ SelectionController::SelectionController(DesktopServices services, AppSettings s
 }
 
 SelectionController::~SelectionController() = default;
+
+// A problem of the selection key: in its menu row, and told by the desktop, since the person
+// pressed the key somewhere else.
+void SelectionController::setHotkeyStatus(const QString& status) {
+    publish(hotkeyStatus_, status);
+    if (!status.isEmpty()) {
+        feed_.announce(status);
+    }
+}
+
+std::optional<QString> SelectionController::holdUndoKey() {
+    if (!undoHotkey_) {
+        undoHotkey_ = services_.hotkeys.makeHotkey(undoKeyID, 'Z', [this] { undoSelection(); });
+    }
+    undoWindowEnd_.start(undoWindow_);
+    if (!undoHotkey_->registerCombo(modifiers(hotkeyCombo_))) {
+        undoHotkey_.reset();
+        return std::nullopt;
+    }
+    return qtText(shortcutText(hotkeyCombo_, 'Z'));
+}
 
 template <typename T> void SelectionController::publish(T& field, T value) {
     if (field != value) {
@@ -135,7 +174,7 @@ void SelectionController::showQuickEntry() {
 
 void SelectionController::captureSelection() {
     if (!account_.hasToken()) {
-        publish(hotkeyStatus_, QStringLiteral("Sign in first (menu bar icon)."));
+        setHotkeyStatus(QStringLiteral("Sign in first (menu bar icon)."));
         return;
     }
     // Presses while a capture runs are the same request: that capture reads the selection.
@@ -155,30 +194,33 @@ void SelectionController::finishCapture(const CaptureResult& result) {
     if (!result) {
         const std::string message = result.error().message(hotkeyCombo_);
         desktopLog(LogCategory::selection).info("capture failed: " + message);
-        publish(hotkeyStatus_, qtText(message));
+        setHotkeyStatus(qtText(message));
         return;
     }
     if (pending_) {
-        // The earlier selection is replaced: it is never sent.
-        pending_->task.cancel();
+        // The earlier selection is replaced: it is never sent, unless it is already on its way.
+        pending_->withdraw();
     }
     publish(hotkeyStatus_, QString());
     const auto app = result->sourceApp ? std::optional(qtText(*result->sourceApp)) : std::nullopt;
-    toast_.show(qtText(result->text), app, [this] { undoSelection(); });
+    toast_.show(qtText(result->text), app, holdUndoKey(), [this] { undoSelection(); });
     sendAfterUndoWindow(*result);
 }
 
 void SelectionController::sendAfterUndoWindow(const TextSelectionCapture::Result& result) {
     auto sendNow = std::make_shared<std::stop_source>();
+    auto phase = std::make_shared<std::atomic<int>>(Pending::waiting);
     const auto task = tasks_->run(
-        [settings = settings_, result, sendNow,
+        [settings = settings_, result, sendNow, phase,
          wait = undoWindow_](std::stop_token stop) -> std::optional<SelectionSend> {
             std::stop_source wake;
             const std::stop_callback onStop(stop, [&wake] { wake.request_stop(); });
             const std::stop_callback onSendNow(sendNow->get_token(),
                                                [&wake] { wake.request_stop(); });
             ThreadSleeper::shared().sleep(wait, wake.get_token());
-            if (stop.stop_requested()) {
+            int expected = Pending::waiting;
+            if (stop.stop_requested() ||
+                !phase->compare_exchange_strong(expected, Pending::sending)) {
                 return std::nullopt; // undone or replaced
             }
             // Stopped while sending (the app went), the send makes no further request and the
@@ -194,7 +236,7 @@ void SelectionController::sendAfterUndoWindow(const TextSelectionCapture::Result
                 finishSelectionSend(*sent);
             }
         });
-    pending_ = std::make_unique<Pending>(Pending{task, sendNow});
+    pending_ = std::make_unique<Pending>(Pending{task, sendNow, phase});
     // Not holding the task itself, which would keep its state alive in a circle.
     task.whenFinished([this] {
         if (pending_ && pending_->task.isFinished()) {
@@ -219,14 +261,19 @@ void SelectionController::finishSelectionSend(const SelectionSend& sent) {
 }
 
 void SelectionController::undoSelection() {
-    if (pending_) {
-        pending_->task.cancel();
-        pending_.reset();
+    if (pending_ && !pending_->withdraw()) {
+        return; // too late: the send is under way
     }
+    pending_.reset();
+    undoWindowEnd_.stop();
+    undoHotkey_.reset();
+    toast_.dismiss();
     feed_.setLastEvent(QStringLiteral("Undone — nothing sent"));
 }
 
 std::optional<TaskHandle> SelectionController::sendPendingNow() {
+    undoWindowEnd_.stop();
+    undoHotkey_.reset();
     if (!pending_) {
         return std::nullopt;
     }

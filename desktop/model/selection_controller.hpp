@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <memory>
@@ -33,6 +34,8 @@ class SelectionController final : public QObject {
 public:
     static constexpr std::uint32_t selectionKeyID = 1;
     static constexpr std::uint32_t quickEntryKeyID = 2;
+    // Held only while a capture can be undone: the hot key's modifiers with Z.
+    static constexpr std::uint32_t undoKeyID = 3;
 
     // Registers the keys that are switched on and takes over the quick-entry panel's sends.
     SelectionController(DesktopServices services, AppSettings settings,
@@ -73,6 +76,9 @@ private:
 
     void registerSelectionHotkey();
     void registerQuickEntryHotkey();
+    // The undo key for the undo window now starting; its name when the desktop gave it.
+    std::optional<QString> holdUndoKey();
+    void setHotkeyStatus(const QString& status);
     QString registrationProblem(char letter) const;
     void finishCapture(const CaptureResult& result);
     void sendAfterUndoWindow(const TextSelectionCapture::Result& result);
@@ -95,6 +101,8 @@ private:
     QString quickEntryStatus_;
     std::unique_ptr<GlobalHotkey> hotkey_;
     std::unique_ptr<GlobalHotkey> quickEntryHotkey_;
+    std::unique_ptr<GlobalHotkey> undoHotkey_;
+    QTimer undoWindowEnd_;
     bool capturing_ = false;
     // The delayed send of the last selection.
     std::unique_ptr<Pending> pending_;

@@ -16,9 +16,10 @@ namespace tarvo::desktop {
 class SelectionToastPanel {
 public:
     virtual ~SelectionToastPanel() = default;
-    // Shows the capture for the undo window, replacing what a showing toast holds.
+    // Shows the capture for the undo window, replacing what a showing toast holds. The undo key,
+    // when there is one, is named on the toast.
     virtual void show(const QString& text, const std::optional<QString>& sourceApp,
-                      std::function<void()> onUndo) = 0;
+                      const std::optional<QString>& undoKey, std::function<void()> onUndo) = 0;
     virtual void dismiss() = 0;
 };
 

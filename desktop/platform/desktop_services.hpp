@@ -3,6 +3,7 @@
 // The desktop services the app works through: the X11 and freedesktop implementations in the
 // app, in-memory fakes in the tests.
 
+#include <desktop/platform/desktop_notifier.hpp>
 #include <desktop/platform/folder_opener.hpp>
 #include <desktop/platform/frontmost_app.hpp>
 #include <desktop/platform/global_hotkey.hpp>
@@ -17,6 +18,7 @@ struct DesktopServices {
     FrontmostApp& frontmostApp;
     HotkeyService& hotkeys;
     SelectionSteps selection;
+    DesktopNotifier& notifier;
 };
 
 } // namespace tarvo::desktop

@@ -2,13 +2,17 @@
 #include <desktop/ui/plain_label.hpp>
 #include <desktop/ui/selection_toast.hpp>
 
+#include <desktop/ui/accessible_role.hpp>
+
 #include <QFont>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
@@ -16,18 +20,36 @@ namespace tarvo::desktop {
 namespace {
 
 constexpr int edgeDistance = 20;
-// The toast shows the start of a long capture; the whole text is still what is sent.
-constexpr qsizetype shownCharacters = 400;
+// The toast has room for a few lines; the whole text is still what is sent.
+constexpr qsizetype shownCharacters = 140;
+constexpr qsizetype shownLines = 3;
 
-QString shownText(const QString& text) {
-    if (text.size() <= shownCharacters) {
-        return text;
+qsizetype characterCount(const QString& text) {
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (graphemes.toNextBoundary() >= 0) {
+        ++count;
     }
-    qsizetype cut = shownCharacters;
-    if (text.at(cut - 1).isHighSurrogate()) {
-        --cut;
+    return count;
+}
+
+// Where the shown part ends: at most so many characters and lines, never inside a character.
+qsizetype cutAt(const QString& text) {
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype characters = 0;
+    qsizetype lines = 0;
+    qsizetype cut = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next >= 0;
+         next = graphemes.toNextBoundary()) {
+        if (++characters > shownCharacters) {
+            return cut;
+        }
+        if (text.at(cut) == QLatin1Char('\n') && ++lines >= shownLines) {
+            return cut;
+        }
+        cut = next;
     }
-    return text.left(cut) + QStringLiteral("…");
+    return cut;
 }
 
 QLabel* label(const QString& text, QWidget* parent) {
@@ -38,7 +60,17 @@ QLabel* label(const QString& text, QWidget* parent) {
 
 } // namespace
 
+QString SelectionToastView::shownText(const QString& text) {
+    const qsizetype cut = cutAt(text);
+    if (cut >= text.size()) {
+        return text;
+    }
+    return text.left(cut).trimmed() + QStringLiteral("…\n") +
+           QStringLiteral("%1 characters in all").arg(QLocale().toString(characterCount(text)));
+}
+
 SelectionToastView::SelectionToastView(const QString& text, const std::optional<QString>& sourceApp,
+                                       const std::optional<QString>& undoKey,
                                        std::chrono::milliseconds seconds,
                                        std::function<void()> onUndo, QWidget* parent)
     : QWidget(parent), seconds_(seconds), remaining_(seconds) {
@@ -70,6 +102,13 @@ SelectionToastView::SelectionToastView(const QString& text, const std::optional<
     body->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     body->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     layout->addWidget(body, 1);
+    if (undoKey) {
+        auto* hint = label(QStringLiteral("Press %1 to undo").arg(*undoKey), this);
+        QFont small = hint->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        hint->setFont(small);
+        layout->addWidget(hint);
+    }
 
     bar_ = new QProgressBar(this);
     bar_->setRange(0, static_cast<int>(seconds_ / tick));
@@ -99,22 +138,24 @@ SelectionToastController::SelectionToastController(std::chrono::milliseconds sho
 SelectionToastController::~SelectionToastController() = default;
 
 void SelectionToastController::show(const QString& text, const std::optional<QString>& sourceApp,
+                                    const std::optional<QString>& undoKey,
                                     std::function<void()> onUndo) {
     dismissTimer_.stop();
     QPointer<SelectionToastController> self(this);
-    auto* view =
-        new SelectionToastView(text, sourceApp, shownFor_, [self, onUndo = std::move(onUndo)] {
-            onUndo();
-            if (self) {
-                self->dismiss();
-            }
-        });
+    auto* view = new SelectionToastView(text, sourceApp, undoKey, shownFor_,
+                                        [self, onUndo = std::move(onUndo)] {
+                                            onUndo();
+                                            if (self) {
+                                                self->dismiss();
+                                            }
+                                        });
     if (!panel_) {
         panel_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint |
                                                         Qt::WindowStaysOnTopHint |
                                                         Qt::WindowDoesNotAcceptFocus);
         panel_->setAttribute(Qt::WA_ShowWithoutActivating, true);
         panel_->setWindowTitle(QStringLiteral("Captured"));
+        setAccessibleRole(*panel_, QAccessible::AlertMessage);
         panel_->setFixedSize(panelWidth, panelHeight);
         new QVBoxLayout(panel_.get());
         panel_->layout()->setContentsMargins(0, 0, 0, 0);
@@ -128,9 +169,13 @@ void SelectionToastController::show(const QString& text, const std::optional<QSt
     view_->setParent(panel_.get());
     panel_->layout()->addWidget(view_);
     view_->show();
+    panel_->setAccessibleName(
+        (sourceApp ? QStringLiteral("Captured from ") + *sourceApp : QStringLiteral("Captured")) +
+        QStringLiteral(": ") + SelectionToastView::shownText(text));
     place();
     panel_->show();
     panel_->raise();
+    announceAlert(*panel_);
     dismissTimer_.start(shownFor_);
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // The toast that shows a captured selection for the six seconds in which it can be taken back:
-// "Captured from APP", the text, "Undo", and a bar running down in 0.1-second steps. 340 × 120,
-// 20 pixels from the bottom-right corner of the primary screen's available area, above other
-// windows; it never takes the keyboard focus from the person's program. It only shows and reports
-// Undo; the wait and the send are the model's.
+// "Captured from APP", the text, "Undo" (with the key that undoes from the keyboard), and a bar
+// running down in 0.1-second steps. 340 × 120, 20 pixels from the bottom-right corner of the
+// primary screen's available area, above other windows; it never takes the keyboard focus from
+// the person's program, and a screen reader hears it as an alert. It only shows and reports Undo;
+// the wait and the send are the model's.
 
 #include <desktop/model/selection_panels.hpp>
 
@@ -30,8 +31,12 @@ public:
     static constexpr std::chrono::milliseconds tick{100};
 
     SelectionToastView(const QString& text, const std::optional<QString>& sourceApp,
-                       std::chrono::milliseconds seconds, std::function<void()> onUndo,
-                       QWidget* parent = nullptr);
+                       const std::optional<QString>& undoKey, std::chrono::milliseconds seconds,
+                       std::function<void()> onUndo, QWidget* parent = nullptr);
+
+    // What the toast shows of a capture: its start, and when there is more, "…" and how long the
+    // whole is.
+    static QString shownText(const QString& text);
 
     std::chrono::milliseconds remaining() const { return remaining_; }
 
@@ -58,7 +63,7 @@ public:
 
     // Shows the capture, replacing what a showing toast holds and restarting its time.
     void show(const QString& text, const std::optional<QString>& sourceApp,
-              std::function<void()> onUndo) override;
+              const std::optional<QString>& undoKey, std::function<void()> onUndo) override;
     void dismiss() override;
 
     bool isShowing() const;

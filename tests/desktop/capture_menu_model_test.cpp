@@ -251,6 +251,9 @@ TEST_F(SelectionModelTest, SignedOutTheKeySaysSoAndTakenKeysSayWhichOne) {
               "Couldn’t register Ctrl+Alt+T — another app may have it.");
     ASSERT_TRUE(fakes.hotkeys.press(SelectionController::selectionKeyID));
     EXPECT_EQ(selection.hotkeyStatus(), "Sign in first (menu bar icon).");
+    EXPECT_EQ(fakes.notifier.shown,
+              std::vector<std::string>{"tarvo Capture: Sign in first (menu bar icon)."})
+        << "the key was pressed outside the menu, so the desktop says it";
     EXPECT_TRUE(toast.shown.empty());
 
     selection.setHotkeyCombo(HotkeyCombo::controlCommand);
@@ -282,13 +285,24 @@ TEST_F(SelectionModelTest, TenQuickPressesSendOnlyTheLastSelectionAndUndoSendsNo
     settle(*model);
     EXPECT_EQ(filedContents(), std::vector<std::string>{"press 9"});
 
+    // Undo from the toast, or from the keyboard while the window lasts: the hot key's modifiers
+    // with Z, held only then.
     capture("taken back");
     toast.onUndo();
     EXPECT_EQ(feed.lastEvent(), "Undone — nothing sent");
+    capture("taken back by key");
+    EXPECT_EQ(toast.undoKey, "Ctrl+Alt+Z");
+    EXPECT_EQ(fakes.hotkeys.registered.at(SelectionController::undoKeyID),
+              (HotkeyModifiers{.control = true, .alt = true}));
+    const int dismissed = toast.dismissed;
+    ASSERT_TRUE(fakes.hotkeys.press(SelectionController::undoKeyID));
+    EXPECT_EQ(toast.dismissed, dismissed + 1);
+    EXPECT_FALSE(fakes.hotkeys.registered.contains(SelectionController::undoKeyID));
     QTest::qWait(2500);
     settle(*model);
     EXPECT_EQ(feed.sentCount(), 1);
     EXPECT_EQ(filedContents(), std::vector<std::string>{"press 9"});
+    EXPECT_TRUE(fakes.notifier.shown.empty()) << "nothing went wrong";
 }
 
 TEST_F(SelectionModelTest, QuittingSendsASelectionInsideItsUndoWindowAtOnce) {
@@ -407,7 +421,7 @@ TEST_F(ScreenshotModelTest, SwitchedOnItSendsNewScreenshotsButNotTheOnesAlreadyT
     const auto model = makeWatcher();
     auto& screenshots = model->screenshots();
     const auto& feed = model->feed();
-    EXPECT_EQ(feed.status(), "Off");
+    EXPECT_EQ(feed.status(), "Screenshots off");
     screenshots.setAutoCapture(true);
     EXPECT_EQ(feed.status(), "Watching Shots");
 
@@ -419,7 +433,7 @@ TEST_F(ScreenshotModelTest, SwitchedOnItSendsNewScreenshotsButNotTheOnesAlreadyT
 
     screenshots.setAutoCapture(false);
     EXPECT_FALSE(screenshots.isWatching());
-    EXPECT_EQ(feed.status(), "Off");
+    EXPECT_EQ(feed.status(), "Screenshots off");
     EXPECT_FALSE(AppSettings().autoCaptureEnabledAt());
 }
 
@@ -496,6 +510,21 @@ TEST_F(ScreenshotModelTest, FailuresAreWordedAndOnlyPassingOnesWaitInTheOutbox) 
     EXPECT_EQ(feed.lastEvent(), "Failed refused.png — Ingest returned 422");
     EXPECT_EQ(feed.status(), "Last upload failed");
     EXPECT_EQ(feed.outboxCount(), 1);
+    EXPECT_EQ(fakes.notifier.shown,
+              (std::vector<std::string>{
+                  "tarvo Capture: Saved busy.png to send later — server 503",
+                  "tarvo Capture: Failed refused.png — Ingest returned 422"}));
+
+    // Once the waiting one is delivered, the headline no longer says something waits.
+    save("fine.png");
+    ASSERT_TRUE(waitFor([&] { return feed.lastEvent() == "Sent fine.png"; }));
+    failNext("/functions/v1/capture-ingest", {{"count", 3}, {"status", 503}});
+    save("busy again.png");
+    ASSERT_TRUE(waitFor([&] { return feed.status() == "Waiting to send"; }));
+    backend.send("DELETE", "/__dev/faults");
+    model->drainOutbox(true);
+    ASSERT_TRUE(waitFor([&] { return feed.outboxCount() == 0; }));
+    EXPECT_EQ(feed.status(), "Watching Shots");
 
     // An outbox that cannot keep it says so in one sentence, and the shot is not marked handled.
     CaptureOutbox::setDirectoryOverride(tarvo::test::menuModelSandbox() / "missing" / "outbox");
@@ -537,11 +566,15 @@ TEST_F(ScreenshotModelTest, WithoutATokenNothingIsWatchedAndStoppingEmptiesTheQu
     screenshots.setAutoCapture(false);
     EXPECT_TRUE(screenshots.pendingQueue().empty());
     EXPECT_FALSE(panel.showing);
-    EXPECT_EQ(model->feed().status(), "Off");
+    EXPECT_EQ(model->feed().status(), "Screenshots off");
 
     screenshots.openScreenshotFolder();
     ASSERT_EQ(fakes.folderOpener.folders.size(), 1u);
     EXPECT_EQ(fakes.folderOpener.folders[0], shots);
+    std::filesystem::remove_all(shots);
+    screenshots.openScreenshotFolder();
+    EXPECT_EQ(model->feed().lastEvent(), "Couldn’t open Shots — the folder isn’t there yet");
+    EXPECT_EQ(fakes.folderOpener.folders.size(), 1u);
 }
 
 } // namespace

@@ -131,8 +131,8 @@ TEST_F(UploaderAgainstBackend, PassingFailuresAreQueuedAndRecordedWhileRefusalsA
     // libcurl tries a dropped reused connection once more by itself: enough drops for both.
     failIngest({{"count", 10}, {"drop", true}});
     const auto dropped = uploader.uploadScreenshot(down, std::nullopt);
-    EXPECT_EQ(dropped.kind, Outcome::Kind::queued);
-    EXPECT_FALSE(dropped.reason.empty());
+    EXPECT_EQ(dropped, Outcome::queued(std::string(DesktopUploader::unreachableReason)))
+        << "the transport's own words go to the log, not to the person";
     EXPECT_TRUE(settings.wasSent(down.fingerprint));
     backend.send("DELETE", "/__dev/faults");
 
@@ -209,7 +209,8 @@ TEST_F(UploaderAgainstBackend, SelectionsAndQuickTasksAreSentWithTheirKeys) {
     FixedToken none{std::nullopt};
     const CaptureClient signedOut{none, HttpSession::shared(), noPause};
     const DesktopUploader withoutToken{signedOut, settings, "Test Device", clock};
-    EXPECT_EQ(withoutToken.sendQuickTask("later"), Outcome::queued("no device token yet"));
+    EXPECT_EQ(withoutToken.sendQuickTask("later"),
+              Outcome::queued(std::string(DesktopUploader::signInReason)));
 }
 
 } // namespace

@@ -11,10 +11,12 @@
 
 #include <support/temporary_folder.hpp>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -179,13 +181,18 @@ TEST(SelectionToastTest, ShowsTheCaptureInTheCornerUntilUndone) {
     widgets();
     SelectionToastController toast;
     int undone = 0;
-    toast.show("the selected words", QString("Mousepad"), [&] { ++undone; });
+    toast.show("the selected words", QString("Mousepad"), QString("Ctrl+Alt+Z"), [&] { ++undone; });
     QWidget* panel = toast.panel();
     ASSERT_TRUE(toast.isShowing());
     EXPECT_EQ(panel->size(), QSize(340, 120));
     EXPECT_EQ(panel->frameGeometry().bottomRight() + QPoint(21, 21),
               available().bottomRight() + QPoint(1, 1));
     EXPECT_TRUE(labels(panel).contains("the selected words"));
+    EXPECT_TRUE(labels(panel).contains("Press Ctrl+Alt+Z to undo"));
+    const auto* alert = QAccessible::queryAccessibleInterface(panel);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->role(), QAccessible::AlertMessage) << "a screen reader hears it";
+    EXPECT_EQ(alert->text(QAccessible::Name), "Captured from Mousepad: the selected words");
     EXPECT_EQ(toast.view()->remaining(), 6s) << "as long as the undo window";
     panel->findChild<QPushButton*>()->click();
     runEventsFor(10ms);
@@ -197,9 +204,9 @@ TEST(SelectionToastTest, ANewCaptureReplacesTheTextAndRestartsTheTime) {
     widgets();
     // Long enough that a stalled event loop on a busy machine cannot pass either end.
     SelectionToastController toast(1500ms);
-    toast.show("first", std::nullopt, [] {});
+    toast.show("first", std::nullopt, std::nullopt, [] {});
     runEventsFor(900ms);
-    toast.show("second", std::nullopt, [] {});
+    toast.show("second", std::nullopt, std::nullopt, [] {});
     EXPECT_EQ(toast.view()->remaining(), 1500ms);
     EXPECT_TRUE(labels(toast.panel()).contains("Captured"));
     EXPECT_TRUE(labels(toast.panel()).contains("second"));
@@ -207,6 +214,20 @@ TEST(SelectionToastTest, ANewCaptureReplacesTheTextAndRestartsTheTime) {
     runEventsFor(900ms);
     EXPECT_TRUE(toast.isShowing()) << "the first capture's time would have run out by now";
     EXPECT_TRUE(runEventsUntil([&] { return !toast.isShowing(); }, 3s));
+}
+
+TEST(SelectionToastTest, ALongCaptureShowsItsStartAndHowLongItIs) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QString text;
+    for (int line = 1; line <= 80; ++line) {
+        text += QStringLiteral("line %1 of a long capture 👩‍👩‍👧\n").arg(line);
+    }
+    const QString shown = SelectionToastView::shownText(text);
+    EXPECT_TRUE(shown.startsWith("line 1 of a long capture 👩‍👩‍👧\nline 2"))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("…\n2,231 characters in all")) << shown.toStdString();
+    EXPECT_EQ(shown.count('\n'), 3) << "three lines of the text, then the length";
+    EXPECT_EQ(SelectionToastView::shownText("short enough"), "short enough");
 }
 
 class QuickEntryPanelTest : public ::testing::Test {

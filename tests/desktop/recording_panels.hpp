@@ -15,15 +15,17 @@ using namespace tarvo::desktop;
 
 struct RecordingToast final : SelectionToastPanel {
     void show(const QString& text, const std::optional<QString>& app,
-              std::function<void()> undo) override {
+              const std::optional<QString>& key, std::function<void()> undo) override {
         shown.push_back(text.toStdString());
         sourceApp = app;
+        undoKey = key;
         onUndo = std::move(undo);
     }
     void dismiss() override { ++dismissed; }
 
     std::vector<std::string> shown;
     std::optional<QString> sourceApp;
+    std::optional<QString> undoKey;
     std::function<void()> onUndo;
     int dismissed = 0;
 };

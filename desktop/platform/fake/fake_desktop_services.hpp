@@ -5,6 +5,7 @@
 
 #include <desktop/platform/desktop_services.hpp>
 #include <desktop/platform/fake/fake_hotkey_service.hpp>
+#include <desktop/platform/fake/fake_notifier.hpp>
 #include <desktop/platform/fake/fake_selection_steps.hpp>
 
 #include <optional>
@@ -67,13 +68,15 @@ struct FakeDesktopServices {
     FakeModifierState modifiers;
     capturekit::ThreadSleeper sleeper;
     InlineCaptureThread captureThread;
+    FakeNotifier notifier;
 
     DesktopServices services() {
         return {loginItem,
                 folderOpener,
                 frontmostApp,
                 hotkeys,
-                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread}};
+                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread},
+                notifier};
     }
 };
 
