@@ -510,10 +510,10 @@ TEST_F(ScreenshotModelTest, FailuresAreWordedAndOnlyPassingOnesWaitInTheOutbox) 
     EXPECT_EQ(feed.lastEvent(), "Failed refused.png — Ingest returned 422");
     EXPECT_EQ(feed.status(), "Last upload failed");
     EXPECT_EQ(feed.outboxCount(), 1);
-    EXPECT_EQ(fakes.notifier.shown,
-              (std::vector<std::string>{
-                  "tarvo Capture: Saved busy.png to send later — server 503",
-                  "tarvo Capture: Failed refused.png — Ingest returned 422"}));
+    EXPECT_EQ(
+        fakes.notifier.shown,
+        (std::vector<std::string>{"tarvo Capture: Saved busy.png to send later — server 503",
+                                  "tarvo Capture: Failed refused.png — Ingest returned 422"}));
 
     // Once the waiting one is delivered, the headline no longer says something waits.
     save("fine.png");
