@@ -1,13 +1,14 @@
 #include <desktop/app_shell.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
+#include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/model/capture_surface.hpp>
 #include <capturekit/model/raw_value.hpp>
 #include <capturekit/platform/application_info.hpp>
 
-#include <QCoreApplication>
+#include <QApplication>
 
 namespace tarvo::desktop {
 
@@ -18,15 +19,24 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
       model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
       consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
       tray_(model_.screenshots(), menu_) {
+    qApp->setStyleSheet(WindowFit::focusStyleSheet());
     connect(&model_.account(), &AccountController::consentNeeded, &consent_,
             &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::consentRequested, &consent_, &ConsentPanel::showPanel);
     connect(&menu_, &MenuWindow::quitRequested, this, &AppShell::quit);
+    connect(&menu_, &MenuWindow::aboutRequested, this, &AppShell::showAbout);
     connect(&model_, &CaptureMenuModel::readyToQuit, this, [] { QCoreApplication::quit(); });
 }
 
 DesktopServices AppShell::services() {
     return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps(), notifier_};
+}
+
+void AppShell::showAbout() {
+    if (!about_) {
+        about_ = std::make_unique<AboutWindow>();
+    }
+    about_->showFitted();
 }
 
 void AppShell::perform(const QStringList& arguments) {

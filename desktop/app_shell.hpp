@@ -11,6 +11,7 @@
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
 #include <desktop/platform/x11/x11_selection_services.hpp>
+#include <desktop/ui/about_window.hpp>
 #include <desktop/ui/confirm_panel.hpp>
 #include <desktop/ui/consent_panel.hpp>
 #include <desktop/ui/menu_window.hpp>
@@ -38,6 +39,7 @@ public:
 
 private:
     DesktopServices services();
+    void showAbout();
 
     SystemFolderOpener folderOpener_;
     AutostartLoginItem loginItem_;
@@ -52,6 +54,7 @@ private:
     MenuWindow menu_;
     ConsentPanel consent_;
     TrayController tray_;
+    std::unique_ptr<AboutWindow> about_; // made when first asked for
 };
 
 } // namespace tarvo::desktop

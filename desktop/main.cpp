@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("tarvo-capture-desktop"));
     QApplication::setApplicationDisplayName(QStringLiteral("tarvo Capture"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION));
     QApplication::setDesktopFileName(QString::fromStdString(capturekit::application::identifier()));
     QApplication::setWindowIcon(tarvo::desktop::TrayIcons::applicationIcon());
 
@@ -76,8 +77,13 @@ int main(int argc, char** argv) {
 
     tarvo::desktop::AppShell shell(QCoreApplication::applicationFilePath().toStdString());
     if (channel) {
+        // A later start without arguments asks for the menu.
         QObject::connect(channel.get(), &tarvo::desktop::InstanceChannel::argumentsReceived, &shell,
-                         &tarvo::desktop::AppShell::perform);
+                         [&shell](const QStringList& arguments) {
+                             shell.perform(arguments.isEmpty()
+                                               ? QStringList{QStringLiteral("--show-menu")}
+                                               : arguments);
+                         });
     }
     tarvo::desktop::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &tarvo::desktop::QuitSignals::received, &shell,

@@ -78,9 +78,7 @@ struct AccountController::Relay {
 
 AccountController::Stored AccountController::readStored() {
     const auto token = TokenState::read();
-    Stored stored{token.hasToken, storedEmail(), token.credentialsNote};
-    TokenStore::hardenStorage();
-    return stored;
+    return {token.hasToken, storedEmail(), token.credentialsNote};
 }
 
 AccountController::AccountController(QObject* parent)
@@ -108,6 +106,33 @@ void AccountController::apply(const Stored& stored) {
     if (stored.credentialsNote && !stored.hasToken) {
         desktopLog(LogCategory::menu).notice(*stored.credentialsNote);
     }
+}
+
+void AccountController::refreshFromStore() {
+    if (accountBusy_) {
+        return;
+    }
+    struct Now {
+        Stored stored;
+        int outboxCount = 0;
+    };
+    tasks_->run(
+        [](std::stop_token) {
+            return Now{readStored(), static_cast<int>(CaptureOutbox::pendingCount())};
+        },
+        [this](const Now& now) {
+            if (accountBusy_) {
+                return; // the sign-in or sign-out in progress has the last word
+            }
+            const bool had = hasToken_;
+            refreshConsent();
+            apply(now.stored);
+            if (!had && hasToken_) {
+                emit tokenAvailable();
+            } else if (had && !hasToken_ && signedInEmail_.isEmpty()) {
+                emit signedOut(now.outboxCount);
+            }
+        });
 }
 
 void AccountController::observeNotifications() {

@@ -61,6 +61,9 @@ public slots:
     void signOut();
     // Reads the token store again; tokenAvailable follows when it holds a token.
     void reloadToken();
+    // Reads the token, the session and the consent again, as the command line may have changed
+    // them: a token that appeared is tokenAvailable, one that went with its session signedOut.
+    void refreshFromStore();
     // Stores a device token typed by hand (trimmed; a blank one is ignored), then reloadToken.
     void saveDeviceToken(const QString& token);
     // The consent panel's answer and the "Use AI on captures" toggle.

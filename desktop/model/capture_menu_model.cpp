@@ -5,6 +5,7 @@
 
 #include <capturekit/account/ai_consent.hpp>
 #include <capturekit/account/auth_providers.hpp>
+#include <capturekit/account/token_store.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
 #include <capturekit/platform/application_info.hpp>
 
@@ -78,8 +79,10 @@ void CaptureMenuModel::start() {
 
     tasks_->run(
         [](std::stop_token) {
-            return Loaded{AccountController::readStored(),
+            Loaded loaded{AccountController::readStored(),
                           static_cast<int>(CaptureOutbox::pendingCount())};
+            TokenStore::hardenStorage();
+            return loaded;
         },
         [this](Loaded loaded) { applyLoaded(loaded); });
 

@@ -2,6 +2,7 @@
 #include <desktop/ui/plain_label.hpp>
 
 #include <desktop/model/qt_text.hpp>
+#include <desktop/ui/accessible_role.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/account/platform_words.hpp>
@@ -58,7 +59,7 @@ void AccountRows::build() {
     signedInRow->setContentsMargins(0, 0, 0, 0);
     auto* person = plainLabel(signedIn_);
     person->setPixmap(QIcon::fromTheme(QStringLiteral("avatar-default")).pixmap(18, 18));
-    person->setAccessibleName(QStringLiteral("person.crop.circle.fill.badge.checkmark"));
+    person->setAccessibleName(QStringLiteral("Signed in"));
     email_ = plainLabel(signedIn_);
     signOut_ = new QPushButton(QStringLiteral("Sign out"), signedIn_);
     connect(signOut_, &QPushButton::clicked, &account_, &AccountController::signOut);
@@ -86,6 +87,8 @@ void AccountRows::build() {
     passwordField_->setPlaceholderText(QStringLiteral("Password"));
     passwordField_->setAccessibleName(QStringLiteral("Password"));
     passwordField_->setEchoMode(QLineEdit::Password);
+    connect(emailField_, &QLineEdit::returnPressed, passwordField_,
+            qOverload<>(&QWidget::setFocus));
     connect(passwordField_, &QLineEdit::returnPressed, this, &AccountRows::submit);
     form->addWidget(emailField_);
     form->addWidget(passwordField_);
@@ -106,6 +109,7 @@ void AccountRows::build() {
 
     // Shown signed in too: a failed set-up of this computer leaves the person signed in.
     error_ = wrappedLabel(QString(), this);
+    setAccessibleRole(*error_, QAccessible::AlertMessage);
     layout->addWidget(error_);
     note_ = wrappedLabel(QString(), this);
     layout->addWidget(note_);
@@ -119,24 +123,28 @@ void AccountRows::submit() {
 
 void AccountRows::refresh() {
     const bool signedIn = !account_.signedInEmail().isEmpty();
+    if (signedIn && expanded_) {
+        // Done with: the password is not kept a moment longer.
+        expanded_ = false;
+        emailField_->clear();
+        passwordField_->clear();
+    }
     signedIn_->setVisible(signedIn);
     email_->setText(account_.signedInEmail());
     signOut_->setEnabled(!account_.accountBusy());
     expand_->setVisible(!signedIn && !expanded_);
     form_->setVisible(!signedIn && expanded_);
+    const bool newError = error_->text() != account_.accountError();
     error_->setText(account_.accountError());
+    error_->setAccessibleName(account_.accountError());
     error_->setVisible(!account_.accountError().isEmpty());
+    if (newError && error_->isVisible()) {
+        announceAlert(*error_);
+    }
     later_->setVisible(!account_.accountBusy());
     signIn_->setVisible(!account_.accountBusy());
     note_->setText(account_.credentialsNote());
     note_->setVisible(!account_.credentialsNote().isEmpty());
-}
-
-void AccountRows::reset() {
-    expanded_ = false;
-    emailField_->clear();
-    passwordField_->clear();
-    refresh();
 }
 
 } // namespace tarvo::desktop

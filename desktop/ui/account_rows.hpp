@@ -1,7 +1,8 @@
 #pragma once
 
 // The account rows of the menu: the signed-in e-mail with "Sign out", or the sign-in form behind
-// "Sign in to tarvo…". The form's fields are the view's own and are emptied when the menu closes.
+// "Sign in to tarvo…". The form's fields are the view's own; they keep what was typed while the
+// app runs, since the menu closes whenever another window takes the focus.
 
 #include <desktop/model/account_controller.hpp>
 
@@ -22,8 +23,6 @@ public:
     static QString signInHint();
 
     void refresh();
-    // Forgets what was typed and folds the form away.
-    void reset();
 
 private:
     void build();

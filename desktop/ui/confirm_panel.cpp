@@ -1,3 +1,4 @@
+#include <desktop/ui/accessible_role.hpp>
 #include <desktop/ui/confirm_panel.hpp>
 #include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/plain_label.hpp>
@@ -6,9 +7,11 @@
 
 #include <capturekit/platform/text.hpp>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -87,7 +90,8 @@ private:
 QPushButton* ConfirmPopupView::button(const QString& text, QWidget* parent) {
     auto* made = new QPushButton(text, parent);
     made->setAccessibleName(text);
-    made->setAutoDefault(false);
+    // Enter and Space press the focused button, as everywhere on the desktop.
+    made->setAutoDefault(true);
     return made;
 }
 
@@ -159,16 +163,25 @@ ConfirmPopupView::ConfirmPopupView(const DetectedScreenshot& shot, int remaining
     });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] { actions_.onSkip(); });
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* enter = new QShortcut(QKeySequence(key), this);
-        connect(enter, &QShortcut::activated, this, &ConfirmPopupView::send);
-    }
+    connect(nameField_, &QLineEdit::returnPressed, this, &ConfirmPopupView::send);
     setToRapport(false);
+    sendButton_->setFocus(); // where the keyboard starts once the panel is clicked
 }
 
 void ConfirmPopupView::restoreChoice(bool toRapport, const QString& person) {
     nameField_->setText(person);
     rapportBox_->setChecked(toRapport);
+}
+
+void ConfirmPopupView::focusControl(const QString& name) {
+    for (auto* widget : findChildren<QWidget*>()) {
+        if (widget->accessibleName() == name && widget->isVisibleTo(this) &&
+            widget->focusPolicy() != Qt::NoFocus) {
+            widget->setFocus();
+            return;
+        }
+    }
+    sendButton_->setFocus();
 }
 
 void ConfirmPopupView::setPreview(const QImage& image) {
@@ -183,6 +196,7 @@ void ConfirmPopupView::setToRapport(bool on) {
     toRapport_ = on;
     if (on && person_.isEmpty() && nameHint_) {
         nameField_->setText(QString::fromStdString(*nameHint_));
+        nameField_->selectAll(); // a hint: typing replaces it
     }
     nameField_->setVisible(on);
     note_->setVisible(on);
@@ -208,6 +222,16 @@ void ConfirmPopupView::send() {
     } else {
         actions_.onSend(DesktopUploader::Route::stash());
     }
+}
+
+// Return sends while the focus is on no button (a focused button takes Enter for itself).
+void ConfirmPopupView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && qobject_cast<QAbstractButton*>(focusWidget()) == nullptr) {
+        send();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ConfirmPopupView::mousePressEvent(QMouseEvent* event) {
@@ -243,6 +267,11 @@ void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
         panel_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint |
                                                         Qt::WindowStaysOnTopHint);
         panel_->setWindowTitle(QString::fromUtf8(headingText));
+        panel_->setAccessibleName(panel_->windowTitle());
+        setAccessibleRole(*panel_, QAccessible::Window);
+        // It comes uninvited: keys meant for another window must never reach it. A click gives
+        // it the focus.
+        panel_->setAttribute(Qt::WA_ShowWithoutActivating, true);
         panel_->setFixedSize(ConfirmPopupView::panelWidth, ConfirmPopupView::panelHeight);
         new QVBoxLayout(panel_.get());
         panel_->layout()->setContentsMargins(0, 0, 0, 0);
@@ -250,6 +279,8 @@ void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
     }
     auto* view = new ConfirmPopupView(shot, remaining, nameHint, std::move(actions), panel_.get());
     const bool sameShot = view_ != nullptr && view_->shot().fingerprint == shot.fingerprint;
+    const QWidget* focused = panel_->isActiveWindow() ? panel_->focusWidget() : nullptr;
+    const QString focusedName = focused != nullptr ? focused->accessibleName() : QString();
     if (view_ != nullptr) {
         if (sameShot) {
             view->restoreChoice(view_->toRapport(), view_->person());
@@ -265,14 +296,10 @@ void ConfirmPanelController::show(const DetectedScreenshot& shot, int remaining,
     }
     panel_->layout()->addWidget(view_);
     view_->show(); // a child added to a shown window stays hidden until asked
-    if (first) {
-        panel_->show();
-        panel_->raise();
-        panel_->activateWindow();
-    } else {
-        panel_->setAttribute(Qt::WA_ShowWithoutActivating, true);
-        panel_->show();
-        panel_->raise();
+    panel_->show();
+    panel_->raise();
+    if (!focusedName.isEmpty()) {
+        view_->focusControl(focusedName); // the keyboard stays where the person was
     }
 }
 

@@ -5,8 +5,9 @@
 // panel shows and hides; the panel only shows the first shot and calls back.
 //
 // 320 × 260, 20 pixels from the bottom-right corner of the primary screen's available area, above
-// other windows, movable by its background. The first show brings it forward with focus (so
-// Return and Escape work at once); later updates never take focus from what the person is doing.
+// other windows, movable by its background. It shows without taking the keyboard from what the
+// person is doing, and takes it when clicked; then Enter and Space press the focused button,
+// Return elsewhere sends, Escape skips, and the focus stays put from one shot to the next.
 // The preview is read and scaled on a worker, one at a time; a newer shot cancels the older one's.
 
 #include <desktop/model/background_tasks.hpp>
@@ -57,10 +58,13 @@ public:
     void setPreview(const QImage& image);
     QImage preview() const;
 
-    // The send button's work: Return.
+    // The send button's work: Return away from the buttons.
     void send();
+    // Gives the focus to the control of that name, else to the send button.
+    void focusControl(const QString& name);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 

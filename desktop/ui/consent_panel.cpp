@@ -1,6 +1,6 @@
 #include <desktop/ui/consent_panel.hpp>
-#include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/plain_label.hpp>
+#include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 
@@ -8,16 +8,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
 
 ConsentPanel::ConsentPanel(DesktopServices services, std::function<void(bool)> decide,
                            QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), services_(services),
-      decide_(std::move(decide)) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowStaysOnTopHint),
+      services_(services), decide_(std::move(decide)) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
-    setFixedSize(width, height);
+    setAccessibleName(QStringLiteral("Can tarvo use AI on your captures?"));
+    setSizeGripEnabled(true);
 }
 
 void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString& title,
@@ -42,9 +45,17 @@ void ConsentPanel::addRow(QVBoxLayout& layout, const char* symbol, const QString
 }
 
 void ConsentPanel::build() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 20);
-    auto* heading = plainLabel(QStringLiteral("Can tarvo use AI on your captures?"), this);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 12);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* rows = rows_ = new QWidget(scroll);
+    rows->setMinimumWidth(preferredWidth - 40);
+    auto* layout = new QVBoxLayout(rows);
+    layout->setContentsMargins(24, 24, 24, 8);
+    auto* heading = plainLabel(QStringLiteral("Can tarvo use AI on your captures?"), rows);
     QFont large = heading->font();
     large.setBold(true);
     large.setPointSizeF(large.pointSizeF() * 1.3);
@@ -53,7 +64,7 @@ void ConsentPanel::build() {
     auto* lead = plainLabel(
         QStringLiteral("To make a capture useful, tarvo sends it to AI services — to read the "
                        "text in a screenshot, and to title, tag and index what you capture."),
-        this);
+        rows);
     lead->setWordWrap(true);
     layout->addWidget(heading);
     layout->addWidget(lead);
@@ -76,11 +87,19 @@ void ConsentPanel::build() {
            QStringLiteral("Capture still works. Screenshots and text are filed into stash "
                           "exactly as taken — no text pulled from images, nothing titled, tagged "
                           "or indexed. You can change this any time from the menu."));
-    layout->addStretch(1);
+    scroll->setWidget(rows);
+    frame->addWidget(scroll, 1);
 
+    // A link, in the colour and underline of links, reached with Tab like a button.
     auto* privacy = new QPushButton(QStringLiteral("Read the privacy policy"), this);
     privacy->setFlat(true);
+    privacy->setAutoDefault(true);
     privacy->setCursor(Qt::PointingHandCursor);
+    privacy->setObjectName(QStringLiteral("link"));
+    privacy->setStyleSheet(QStringLiteral(
+        "QPushButton#link { color: palette(link); text-decoration: underline; border: none; "
+        "padding: 4px; } QPushButton#link:focus { border: 2px solid palette(highlight); "
+        "border-radius: 3px; padding: 2px; }"));
     connect(privacy, &QPushButton::clicked, this, [this] {
         if (const auto page = capturekit::CaptureConfig::webAppURL("privacy")) {
             services_.folderOpener.openWebPage(*page);
@@ -88,15 +107,20 @@ void ConsentPanel::build() {
     });
     auto* buttons = new QHBoxLayout;
     auto* notNow = new QPushButton(QStringLiteral("Not now"), this);
-    auto* turnOn = new QPushButton(QStringLiteral("Turn it on"), this);
+    auto* turnOn = turnOn_ = new QPushButton(QStringLiteral("Turn it on"), this);
+    notNow->setAutoDefault(true);
+    turnOn->setAutoDefault(true);
     turnOn->setDefault(true);
     connect(notNow, &QPushButton::clicked, this, [this] { answer(false); });
     connect(turnOn, &QPushButton::clicked, this, [this] { answer(true); });
+    buttons->setContentsMargins(20, 0, 20, 0);
     buttons->addWidget(privacy);
     buttons->addStretch(1);
     buttons->addWidget(notNow);
     buttons->addWidget(turnOn);
-    layout->addLayout(buttons);
+    frame->addLayout(buttons);
+    setTabOrder(turnOn, notNow);
+    setTabOrder(notNow, privacy);
 }
 
 void ConsentPanel::showPanel() {
@@ -110,17 +134,36 @@ void ConsentPanel::showPanel() {
             previousApp_.reset();
         }
     }
-    if (const auto at = PanelPlacement::centre(QSize(width, height))) {
-        move(*at);
-    }
+    WindowFit::fitAndCentre(*this);
+    WindowFit::showFocusAtOnce(*this);
     show();
     raise();
     activateWindow();
+    turnOn_->setFocus();
+}
+
+QSize ConsentPanel::sizeHint() const {
+    if (rows_ == nullptr) {
+        return {preferredWidth, preferredHeight};
+    }
+    const int rows = rows_->heightForWidth(preferredWidth);
+    const int buttons =
+        turnOn_->sizeHint().height() + layout()->contentsMargins().bottom() + layout()->spacing();
+    return {preferredWidth, (rows > 0 ? rows : rows_->sizeHint().height()) + buttons};
 }
 
 void ConsentPanel::answer(bool granted) {
     decide_(granted);
     hide();
+    giveFocusBack();
+}
+
+void ConsentPanel::reject() {
+    hide();
+    giveFocusBack();
+}
+
+void ConsentPanel::giveFocusBack() {
     if (previousApp_) {
         services_.frontmostApp.activate(*previousApp_);
         previousApp_.reset();

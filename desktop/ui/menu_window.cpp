@@ -1,57 +1,27 @@
 #include <desktop/ui/menu_window.hpp>
-#include <desktop/ui/plain_label.hpp>
 
 #include <desktop/model/qt_text.hpp>
 #include <desktop/ui/account_rows.hpp>
+#include <desktop/ui/hotkey_rows.hpp>
+#include <desktop/ui/menu_rows.hpp>
 #include <desktop/ui/staging_bar.hpp>
-
-#include <capturekit/model/raw_value.hpp>
+#include <desktop/ui/window_fit.hpp>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QEvent>
-#include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tarvo::desktop {
 
-namespace {
-
-QLabel* note(const QString& text, QWidget* parent) {
-    auto* label = plainLabel(text, parent);
-    label->setWordWrap(true);
-    QFont small = label->font();
-    small.setPointSizeF(small.pointSizeF() * 0.9);
-    label->setFont(small);
-    return label;
-}
-
-QFrame* separator(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
-void showText(QLabel* label, const QString& text) {
-    label->setText(text);
-    label->setVisible(!text.isEmpty());
-}
-
-void setChecked(QCheckBox* box, bool checked) {
-    const QSignalBlocker quiet(box);
-    box->setChecked(checked);
-}
-
-} // namespace
+using namespace MenuRows;
 
 namespace {
 
@@ -65,6 +35,8 @@ constexpr Qt::WindowFlags dropDownFlags =
 MenuWindow::MenuWindow(CaptureMenuModel& model, QWidget* parent)
     : QWidget(parent, dropDownFlags), model_(model) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
+    setAccessibleName(windowTitle());
+    setAccessibleRole(*this, QAccessible::Window);
     connect(&model_, &CaptureMenuModel::changed, this, &MenuWindow::refresh);
     connect(&model_.feed(), &ActivityFeed::changed, this, &MenuWindow::refresh);
     connect(&model_.account(), &AccountController::changed, this, &MenuWindow::refresh);
@@ -82,40 +54,66 @@ void MenuWindow::ensureBuilt() {
 }
 
 void MenuWindow::build() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    auto* staging = new StagingBar(this);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_ = new QWidget(scroll_);
+    content_->installEventFilter(this);
+    frame->addWidget(scroll_);
+
+    auto* layout = new QVBoxLayout(content_);
+    auto* staging = new StagingBar(content_);
     staging->setMinimumWidth(320);
     layout->addWidget(staging);
 
-    status_ = plainLabel(this);
+    status_ = plainLabel(content_);
     QFont bold = status_->font();
     bold.setBold(true);
     status_->setFont(bold);
-    lastEvent_ = note(QString(), this);
+    lastEvent_ = note(QString(), content_);
     layout->addWidget(status_);
     layout->addWidget(lastEvent_);
-    layout->addWidget(separator(this));
+    layout->addWidget(separator(content_));
 
-    account_ = new AccountRows(model_.account(), this);
+    account_ = new AccountRows(model_.account(), content_);
     layout->addWidget(account_);
-    layout->addWidget(separator(this));
+    layout->addWidget(separator(content_));
 
     buildScreenshotRows(*layout);
     buildAIRows(*layout);
     buildOutboxRows(*layout);
-    layout->addWidget(separator(this));
-    buildHotkeyRows(*layout);
-    layout->addWidget(separator(this));
+    layout->addWidget(separator(content_));
+    hotkeys_ = new HotkeyRows(model_.selection(), content_);
+    connect(hotkeys_, &HotkeyRows::newTaskRequested, this, [this] {
+        if (isPopup()) {
+            hide();
+        }
+        model_.selection().showQuickEntry();
+    });
+    layout->addWidget(hotkeys_);
+    layout->addWidget(separator(content_));
     buildSystemRows(*layout);
+    layout->addStretch(1);
+    scroll_->setWidget(content_);
+}
+
+// Hides a drop-down menu, then hands on: the window the signal opens takes the focus.
+void MenuWindow::leaveFor(void (MenuWindow::*signal)()) {
+    if (isPopup()) {
+        hide();
+    }
+    emit(this->*signal)();
 }
 
 // The switches of the screenshot watcher; they follow the stored settings.
 void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
-    autoCapture_ = new QCheckBox(QStringLiteral("Send new screenshots to stash"), this);
-    confirm_ = new QCheckBox(QStringLiteral("Ask before sending each one"), this);
-    review_ = new QPushButton(this);
-    openFolder_ = new QPushButton(this);
+    autoCapture_ = new QCheckBox(QStringLiteral("Send new screenshots to stash"), content_);
+    confirm_ = new QCheckBox(QStringLiteral("Ask before sending each one"), content_);
+    review_ = new QPushButton(content_);
+    openFolder_ = new QPushButton(content_);
     // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
     auto& screenshots = model_.screenshots();
     connect(autoCapture_, &QCheckBox::toggled, &screenshots, &ScreenshotController::setAutoCapture);
@@ -131,16 +129,14 @@ void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
 }
 
 void MenuWindow::buildAIRows(QVBoxLayout& layout) {
-    decideAI_ = new QPushButton(QStringLiteral("AI is off until you decide."), this);
-    connect(decideAI_, &QPushButton::clicked, this, [this] {
-        hide();
-        emit consentRequested();
-    });
-    useAI_ = new QCheckBox(QStringLiteral("Use AI on captures"), this);
+    decideAI_ = new QPushButton(QStringLiteral("AI is off until you decide."), content_);
+    connect(decideAI_, &QPushButton::clicked, this,
+            [this] { leaveFor(&MenuWindow::consentRequested); });
+    useAI_ = new QCheckBox(QStringLiteral("Use AI on captures"), content_);
     connect(useAI_, &QCheckBox::clicked, &model_.account(), &AccountController::recordConsent);
     aiOffNote_ = note(QStringLiteral("AI is off: captures are filed exactly as taken — no text "
                                      "pulled from images, nothing titled or suggested."),
-                      this);
+                      content_);
     layout.addWidget(decideAI_);
     layout.addWidget(useAI_);
     layout.addWidget(aiOffNote_);
@@ -148,93 +144,24 @@ void MenuWindow::buildAIRows(QVBoxLayout& layout) {
 
 void MenuWindow::buildOutboxRows(QVBoxLayout& layout) {
     auto* row = new QHBoxLayout;
-    outboxLine_ = plainLabel(this);
-    tryNow_ = new QPushButton(QStringLiteral("Try now"), this);
+    outboxLine_ = plainLabel(content_);
+    tryNow_ = new QPushButton(QStringLiteral("Try now"), content_);
     connect(tryNow_, &QPushButton::clicked, this, [this] { model_.drainOutbox(true); });
     row->addWidget(outboxLine_, 1);
     row->addWidget(tryNow_);
     layout.addLayout(row);
 }
 
-namespace {
-
-bool isWaylandSession() {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-} // namespace
-
-// The hot keys' switches and shortcut, shown with the stored settings.
-void MenuWindow::buildHotkeyRows(QVBoxLayout& layout) {
-    selection_ = new QCheckBox(QStringLiteral("Capture selected text"), this);
-    selectionNote_ = note(QString(), this);
-    hotkeyStatus_ = note(QString(), this);
-    auto* shortcutRow = new QHBoxLayout;
-    auto* shortcutLabel = plainLabel(QStringLiteral("Shortcut"), this);
-    shortcut_ = new QComboBox(this);
-    shortcut_->setAccessibleName(QStringLiteral("Shortcut"));
-    shortcutLabel->setBuddy(shortcut_);
-    for (const auto combo : capturekit::allCases<HotkeyCombo>()) {
-        shortcut_->addItem(QString::fromStdString(glyphs(combo)),
-                           qtText(capturekit::rawValue(combo)));
-    }
-    shortcutRow->addWidget(shortcutLabel);
-    shortcutRow->addWidget(shortcut_, 1);
-    shortcutHint_ = note(QString(), this);
-    quickEntry_ = new QCheckBox(QStringLiteral("Quick task to docket"), this);
-    auto* quickNote = note(QStringLiteral("Type a thought, Enter sends it to docket’s inbox and "
-                                          "keeps the box open for the next one. Esc closes."),
-                           this);
-    quickEntryStatus_ = note(QString(), this);
-    newTask_ = new QPushButton(QStringLiteral("New task"), this);
-    auto& selection = model_.selection();
-    connect(selection_, &QCheckBox::toggled, &selection,
-            &SelectionController::setSelectionHotkeyEnabled);
-    connect(shortcut_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        const auto raw = shortcut_->itemData(index).toString().toStdString();
-        if (const auto combo = capturekit::fromRawValue<HotkeyCombo>(raw)) {
-            model_.selection().setHotkeyCombo(*combo);
-        }
-    });
-    connect(quickEntry_, &QCheckBox::toggled, &selection,
-            &SelectionController::setQuickEntryEnabled);
-    connect(newTask_, &QPushButton::clicked, this, [this] {
-        if (isPopup()) {
-            hide();
-        }
-        model_.selection().showQuickEntry();
-    });
-    layout.addWidget(selection_);
-    layout.addWidget(selectionNote_);
-    layout.addWidget(hotkeyStatus_);
-    if (isWaylandSession()) {
-        // X11 grabs see only X11 windows there; the desktop's own shortcuts reach every window.
-        layout.addWidget(note(QStringLiteral("In this Wayland session these keys reach X11 windows "
-                                             "only. To use them everywhere, bind these commands "
-                                             "in your desktop’s keyboard settings:\n"
-                                             "tarvo-capture-desktop --capture-selection\n"
-                                             "tarvo-capture-desktop --quick-entry"),
-                              this));
-    }
-    layout.addLayout(shortcutRow);
-    layout.addWidget(shortcutHint_);
-    layout.addWidget(quickEntry_);
-    layout.addWidget(quickNote);
-    layout.addWidget(quickEntryStatus_);
-    layout.addWidget(newTask_, 0, Qt::AlignLeft);
-}
-
 void MenuWindow::buildSystemRows(QVBoxLayout& layout) {
-    launchAtLogin_ = new QCheckBox(QStringLiteral("Launch at login"), this);
+    launchAtLogin_ = new QCheckBox(QStringLiteral("Launch at login"), content_);
     connect(launchAtLogin_, &QCheckBox::clicked, &model_, &CaptureMenuModel::setLaunchAtLogin);
-    launchAtLoginStatus_ = note(QString(), this);
+    launchAtLoginStatus_ = note(QString(), content_);
     layout.addWidget(launchAtLogin_);
     layout.addWidget(launchAtLoginStatus_);
 
-    tokenToggle_ = new QPushButton(QStringLiteral("Enter a device token…"), this);
+    tokenToggle_ = new QPushButton(QStringLiteral("Enter a device token…"), content_);
     tokenToggle_->setFlat(true);
-    tokenRow_ = new QWidget(this);
+    tokenRow_ = new QWidget(content_);
     auto* tokenLayout = new QHBoxLayout(tokenRow_);
     tokenLayout->setContentsMargins(0, 0, 0, 0);
     tokenDraft_ = new QLineEdit(tokenRow_);
@@ -247,15 +174,21 @@ void MenuWindow::buildSystemRows(QVBoxLayout& layout) {
     tokenRow_->hide();
     connect(tokenToggle_, &QPushButton::clicked, this,
             [this] { tokenRow_->setVisible(!tokenRow_->isVisible()); });
-    connect(save, &QPushButton::clicked, this, [this] {
+    const auto saveToken = [this] {
         model_.account().saveDeviceToken(tokenDraft_->text());
         tokenDraft_->clear();
         tokenRow_->hide();
-    });
+    };
+    connect(save, &QPushButton::clicked, this, saveToken);
+    connect(tokenDraft_, &QLineEdit::returnPressed, this, saveToken);
     layout.addWidget(tokenToggle_, 0, Qt::AlignLeft);
     layout.addWidget(tokenRow_);
 
-    auto* quit = new QPushButton(QStringLiteral("Quit"), this);
+    auto* about = new QPushButton(QStringLiteral("About tarvo Capture"), content_);
+    about->setFlat(true);
+    connect(about, &QPushButton::clicked, this, [this] { leaveFor(&MenuWindow::aboutRequested); });
+    layout.addWidget(about, 0, Qt::AlignLeft);
+    auto* quit = new QPushButton(QStringLiteral("Quit"), content_);
     connect(quit, &QPushButton::clicked, this, [this] {
         hide();
         emit quitRequested();
@@ -284,7 +217,7 @@ void MenuWindow::refresh() {
     outboxLine_->setVisible(waiting);
     tryNow_->setVisible(waiting);
 
-    refreshHotkeyRows();
+    hotkeys_->refresh();
     setChecked(launchAtLogin_, model_.launchAtLogin());
     showText(launchAtLoginStatus_, model_.launchAtLoginStatus());
 }
@@ -297,23 +230,6 @@ void MenuWindow::refreshScreenshotRows() {
     review_->setText(QStringLiteral("Review %1 waiting").arg(toReview));
     review_->setVisible(toReview >= 1);
     openFolder_->setText("Open " + screenshots.watchedFolderName());
-}
-
-void MenuWindow::refreshHotkeyRows() {
-    const auto& selection = model_.selection();
-    const HotkeyCombo combo = selection.hotkeyCombo();
-    setChecked(selection_, selection.hotkeyEnabled());
-    selectionNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
-                                           "seconds — Undo cancels it.")
-                                .arg(qtText(shortcutText(combo, 'C'))));
-    showText(hotkeyStatus_, selection.hotkeyStatus());
-    {
-        const QSignalBlocker quiet(shortcut_);
-        shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
-    }
-    showText(shortcutHint_, hint(combo) ? qtText(*hint(combo)) : QString());
-    setChecked(quickEntry_, selection.quickEntryEnabled());
-    showText(quickEntryStatus_, selection.quickEntryStatus());
 }
 
 bool MenuWindow::isPopup() const {
@@ -329,29 +245,58 @@ void MenuWindow::setFlagsKeepingGeometry(Qt::WindowFlags flags) {
 void MenuWindow::popUpAt(const QPoint& anchor) {
     ensureBuilt();
     setFlagsKeepingGeometry(dropDownFlags);
-    adjustSize();
-    QPoint place = anchor;
-    if (const QScreen* screen = QGuiApplication::screenAt(anchor)
-                                    ? QGuiApplication::screenAt(anchor)
-                                    : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        place.setX(std::clamp(anchor.x() - width() / 2, area.left(), area.right() - width()));
-        place.setY(anchor.y() > area.center().y() ? anchor.y() - height() : anchor.y());
-        place.setY(
-            std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - height())));
-    }
-    move(place);
-    show();
-    raise();
-    activateWindow();
+    anchor_ = anchor;
+    screen_ = WindowFit::screenAt(anchor);
+    fit();
+    present();
 }
 
 void MenuWindow::showAsWindow() {
     ensureBuilt();
     setFlagsKeepingGeometry(Qt::Window);
+    if (!isVisible()) {
+        screen_ = WindowFit::screenAt(geometry().center());
+    }
+    fit();
+    present();
+}
+
+void MenuWindow::present() {
+    WindowFit::showFocusAtOnce(*this);
     show();
     raise();
     activateWindow();
+}
+
+void MenuWindow::fit() {
+    QScreen* screen = screen_ != nullptr ? screen_.data() : WindowFit::screenAt(pos());
+    const QRect area = WindowFit::usableArea(*this, *screen);
+    content_->adjustSize();
+    const QSize rows = content_->sizeHint();
+    const bool scrolls = rows.height() > area.height();
+    const int scrollBar = scrolls ? scroll_->verticalScrollBar()->sizeHint().width() : 0;
+    const QSize size = WindowFit::bounded(QSize(rows.width() + scrollBar, rows.height()), area);
+    resize(size);
+    QRect frame(pos(), size);
+    if (isPopup()) {
+        // Under the icon, or above it when the tray is at the bottom.
+        frame.moveTopLeft(QPoint(anchor_.x() - size.width() / 2, anchor_.y() > area.center().y()
+                                                                     ? anchor_.y() - size.height()
+                                                                     : anchor_.y()));
+    }
+    move(WindowFit::inside(frame, area));
+}
+
+bool MenuWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Rows shown or hidden (the sign-in form, a status line) change the height the menu needs.
+    if (watched == content_ && event->type() == QEvent::LayoutRequest && isVisible()) {
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) {
+                fit();
+            }
+        });
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MenuWindow::changeEvent(QEvent* event) {
@@ -378,16 +323,18 @@ void MenuWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+// What the command line or another surface changed meanwhile shows once the menu opens.
 void MenuWindow::showEvent(QShowEvent* event) {
     wasActive_ = false;
     model_.refreshOutboxCount();
+    model_.account().refreshFromStore();
     QWidget::showEvent(event);
 }
 
-// What the person typed belongs to this opening of the menu only.
+// A typed device token belongs to this opening of the menu only. The sign-in form keeps what was
+// typed: the menu closes when the person looks up a password in another window.
 void MenuWindow::hideEvent(QHideEvent* event) {
-    if (account_ != nullptr) {
-        account_->reset();
+    if (tokenDraft_ != nullptr) {
         tokenDraft_->clear();
         tokenRow_->hide();
     }

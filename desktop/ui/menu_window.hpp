@@ -1,25 +1,29 @@
 #pragma once
 
 // The menu: every row the person uses, in order — the staging bar (staging builds), status and
-// last event, account, screenshots, AI, outbox, selected text, shortcut, quick task, launch at
-// login, device token, Quit. Opened from the tray icon as a popup, or shown as a small normal
-// window when the desktop has no tray. It shows model fields and calls model operations only.
+// last event, account, screenshots, AI, outbox, hot keys, launch at login, device token, About,
+// Quit. Opened from the tray icon as a drop-down, or shown as a small normal window when the
+// desktop has no tray; either way it fits its screen and scrolls when the rows are taller. It
+// shows model fields and calls model operations only.
 
 #include <desktop/model/capture_menu_model.hpp>
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
-class QVBoxLayout;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
+class QScreen;
+class QVBoxLayout;
 
 namespace tarvo::desktop {
 
 class AccountRows;
+class HotkeyRows;
 
 class MenuWindow : public QWidget {
     Q_OBJECT
@@ -37,6 +41,7 @@ public:
 
 signals:
     void consentRequested();
+    void aboutRequested();
     void quitRequested();
 
 protected:
@@ -44,6 +49,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ensureBuilt();
@@ -51,17 +57,24 @@ private:
     void buildScreenshotRows(QVBoxLayout& layout);
     void buildAIRows(QVBoxLayout& layout);
     void buildOutboxRows(QVBoxLayout& layout);
-    void buildHotkeyRows(QVBoxLayout& layout);
     void buildSystemRows(QVBoxLayout& layout);
     void refresh();
     void refreshScreenshotRows();
-    void refreshHotkeyRows();
+    // Sizes the window to its rows, within its screen, scrolling what does not fit.
+    void fit();
+    void present();
     void setFlagsKeepingGeometry(Qt::WindowFlags flags);
+    void leaveFor(void (MenuWindow::*signal)());
 
     CaptureMenuModel& model_;
     bool wasActive_ = false; // since it was last shown
     QElapsedTimer sinceFocusLoss_;
+    QPointer<QScreen> screen_;
+    QPoint anchor_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
     AccountRows* account_ = nullptr;
+    HotkeyRows* hotkeys_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* lastEvent_ = nullptr;
     QCheckBox* autoCapture_ = nullptr;
@@ -73,14 +86,6 @@ private:
     QLabel* aiOffNote_ = nullptr;
     QLabel* outboxLine_ = nullptr;
     QPushButton* tryNow_ = nullptr;
-    QCheckBox* selection_ = nullptr;
-    QLabel* selectionNote_ = nullptr;
-    QLabel* hotkeyStatus_ = nullptr;
-    QComboBox* shortcut_ = nullptr;
-    QLabel* shortcutHint_ = nullptr;
-    QCheckBox* quickEntry_ = nullptr;
-    QLabel* quickEntryStatus_ = nullptr;
-    QPushButton* newTask_ = nullptr;
     QCheckBox* launchAtLogin_ = nullptr;
     QLabel* launchAtLoginStatus_ = nullptr;
     QPushButton* tokenToggle_ = nullptr;

@@ -1,3 +1,4 @@
+#include <desktop/ui/accessible_role.hpp>
 #include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/plain_label.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
@@ -35,6 +36,7 @@ QuickEntryView::QuickEntryView(QuickEntrySend send, std::function<void()> close,
     row->addWidget(field_, 1);
     layout->addLayout(row);
     caption_ = plainLabel(this);
+    caption_->setWordWrap(true); // a long reason is read whole, the box grows for it
     layout->addWidget(caption_);
     setStatus(std::nullopt);
 }
@@ -43,6 +45,9 @@ void QuickEntryView::setStatus(const std::optional<QString>& status) {
     const QString line = status.value_or(QString::fromUtf8(caption));
     caption_->setText(line);
     caption_->setAccessibleName(line);
+    if (window() != this) {
+        window()->adjustSize();
+    }
 }
 
 void QuickEntryView::focusField() {
@@ -120,7 +125,10 @@ void QuickEntryPanelController::build() {
     panel_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint |
                                                     Qt::WindowStaysOnTopHint);
     panel_->setWindowTitle(QStringLiteral("Quick task to docket"));
-    panel_->setFixedSize(panelWidth, panelHeight);
+    panel_->setFixedWidth(panelWidth);
+    panel_->setMinimumHeight(panelHeight);
+    setAccessibleRole(*panel_, QAccessible::Window);
+    panel_->setAccessibleName(panel_->windowTitle());
     auto* layout = new QVBoxLayout(panel_.get());
     layout->setContentsMargins(0, 0, 0, 0);
     QPointer<QuickEntryPanelController> self(this);

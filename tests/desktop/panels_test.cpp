@@ -84,9 +84,11 @@ struct ConfirmPanelTest : ::testing::Test {
         }
         return nullptr;
     }
+    // A key as the keyboard delivers it: to the focused control, else to the panel's content.
     void press(Qt::Key key) {
         QApplication::setActiveWindow(controller.panel());
-        QTest::keyClick(controller.panel(), key);
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused != nullptr ? focused : controller.view(), key);
     }
 };
 
@@ -104,7 +106,12 @@ TEST_F(ConfirmPanelTest, ShowsTheShotWithTheQueueBehindItInTheBottomRightCorner)
     named<QPushButton>("Skip all")->click();
     press(Qt::Key_Escape);
     press(Qt::Key_Return);
-    EXPECT_EQ(calls, (std::vector<std::string>{"send all", "skip all", "skip", "send"}));
+    // A focused button takes Enter and Space for itself: Skip skips.
+    named<QPushButton>("Skip")->setFocus();
+    press(Qt::Key_Return);
+    press(Qt::Key_Space);
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"send all", "skip all", "skip", "send", "skip", "skip"}));
     EXPECT_EQ(sentRoute, Route::stash());
 
     controller.show(first, 0, std::nullopt);
@@ -261,7 +268,8 @@ protected:
 TEST_F(QuickEntryPanelTest, SendsEachTextOnceAndSaysWhatBecameOfIt) {
     panel.show();
     ASSERT_TRUE(panel.isShowing());
-    EXPECT_EQ(panel.panel()->size(), QSize(440, 92));
+    EXPECT_EQ(panel.panel()->width(), 440);
+    EXPECT_GE(panel.panel()->height(), 92);
     EXPECT_EQ(panel.panel()->geometry().top(), available().top() + 72);
     EXPECT_EQ(panel.panel()->geometry().center().x(), available().center().x());
     EXPECT_EQ(caption(), "Enter sends to docket’s inbox · Esc closes");
@@ -279,7 +287,14 @@ TEST_F(QuickEntryPanelTest, SendsEachTextOnceAndSaysWhatBecameOfIt) {
     pending(QuickEntryOutcome::failed("Ingest returned 422"));
     EXPECT_EQ(caption(), "Couldn’t send — Ingest returned 422. Your text is still here.");
     EXPECT_EQ(field(), "refused thought");
-    EXPECT_EQ(sent, (std::vector<std::string>{"buy stamps", "offline thought", "refused thought"}));
+    type("far away thought");
+    pending(QuickEntryOutcome::failed(
+        "Failed to connect to 127.0.0.1 port 42629 after 0 ms: Couldn't connect to server"));
+    const QLabel* line = panel.view()->captionLine();
+    EXPECT_GE(line->height(), line->heightForWidth(line->width())) << "the whole reason shows";
+    EXPECT_LE(line->mapTo(panel.panel(), QPoint(0, line->height())).y(), panel.panel()->height());
+    EXPECT_EQ(sent, (std::vector<std::string>{"buy stamps", "offline thought", "refused thought",
+                                              "far away thought"}));
     EXPECT_TRUE(panel.isShowing());
     panel.show();
     EXPECT_EQ(caption(), "Enter sends to docket’s inbox · Esc closes");

@@ -194,6 +194,14 @@ def visible_window(*search):
     return (xdotool("search", "--onlyvisible", *search).split() or [None])[0]
 
 
+def start_window(session, name, command, window_class, env=None):
+    """Starts a program and brings its window to the front."""
+    session.start(name, command, env=env)
+    window = wait_for(name + "'s window", lambda: visible_window("--class", window_class))
+    focus(window)
+    return window
+
+
 def focus(window):
     xdotool("windowactivate", "--sync", window)
     wait_for("the window in front", lambda: xdotool("getactivewindow") == window)
@@ -267,6 +275,13 @@ def find_where(test):
     root = application()
     return root and pyatspi.findDescendant(
         root, lambda node: node is not None and test(node) and showing(node), breadth_first=True)
+
+
+def is_focused(accessible):
+    try:
+        return accessible.getState().contains(pyatspi.STATE_FOCUSED)
+    except Exception:  # the widget went away while we looked
+        return False
 
 
 def find(name, role=None):

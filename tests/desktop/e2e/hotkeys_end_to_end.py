@@ -31,13 +31,6 @@ signal.sigwait([signal.SIGTERM])
 """
 
 
-def start_window(session, name, command, window_class, env=None):
-    session.start(name, command, env=env)
-    window = wait_for(name + "'s window", lambda: visible_window("--class", window_class))
-    focus(window)
-    return window
-
-
 def capture(source):
     key("ctrl+alt+c")
     shown(r"^Captured from %s$" % source, limit=15)

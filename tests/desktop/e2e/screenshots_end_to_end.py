@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Screenshots end to end (harness.py): PNGs saved into the screenshot folder are filed straight
 away, or, with "Ask before sending each one", once the confirm panel is answered with real keys
-(Return, Escape, a typed name); a restart offers only what was never handled, a SIGKILL mid-send
-still files it once, and while the backend fails it waits in the outbox for Try now."""
+(Return, Tab to Skip and Enter, a typed name) after a click gave it the keyboard — while someone
+types in an editor, the arriving panel takes none of it; a restart offers only what was never
+handled, a SIGKILL mid-send still files it once, and while the backend fails it waits in the outbox
+for Try now."""
 
 import os
 import struct
 import sys
+import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -68,25 +71,66 @@ def sent_straight_away(session, shots):
     check_screenshot(session.filed(1), path)
 
 
+def editor_text():
+    """What mousepad's document holds, read through the accessibility bus."""
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in (desktop.getChildAtIndex(index) for index in range(desktop.childCount)):
+        if app is not None and app.name == "mousepad":
+            text = pyatspi.findDescendant(app, lambda node: node is not None and
+                                          node.getRoleName() == "text")
+            if text:
+                return text.queryText().getText(0, -1)
+    return ""
+
+
+def click_panel():
+    """Clicks the panel's heading, as a person would to answer it."""
+    panel = panel_window()
+    xdotool("mousemove", "--window", panel, "160", "14", "click", "1")
+    wait_for("the panel to have the focus", lambda: xdotool("getactivewindow") == panel)
+
+
+def focus_on(name):
+    """Tabs backwards through the panel until the control has the keyboard focus."""
+    def reached():
+        control = find(name, "push button")
+        if control and is_focused(control):
+            return True
+        key("shift+Tab")
+        time.sleep(0.2)
+        return False
+    wait_for(name + " to have the focus", reached)
+
+
 def confirmed_one_by_one(session, shots):
     open_menu()
     press("Ask before sending each one", "check box")
     close_menu()
+    notes = os.path.join(session.folder, "notes.txt")
+    open(notes, "w").close()
+    editor = start_window(session, "mousepad", ["mousepad", notes], "Mousepad")
     paths = [save(shots, name, shade) for name, shade in
              (("one.png", 10), ("two.png", 120), ("three.png", 220))]
+    # Someone goes on typing while the screenshots arrive: space, words and Return are theirs.
+    xdotool("type", "--delay", "80", "a note typed while the panel came up\n")
     # Each is reported once it has settled; the panel shows the first with the rest behind it.
     shown(r"^2 more$")
     wait_for("Send all 3", lambda: find("Send all 3", "push button"))
-    panel = panel_window()
-    wait_for("the panel to have the focus", lambda: xdotool("getactivewindow") == panel)
+    wait_for("the typing to land", lambda: "panel came up" in editor_text())
+    expect(xdotool("getactivewindow") == editor, "the panel took the keyboard from the editor")
+    expect(not find("Their name", "text"), "a typed space ticked the rapport choice")
+    session.holds(1, after=1)  # nothing sent by keys meant for the editor
 
-    key("Return")
+    click_panel()
+    key("Return")  # the focus starts on Send
     first = session.filed(2)["source_ref"].rsplit("|", 2)[0]
     expect(first in paths, "sent %s, which was not saved" % first)
     shown(r"^1 more$")
 
-    key("Escape")
+    focus_on("Skip")
+    key("Return")  # Enter presses the focused button: Skip, not Send
     wait_for("the last one alone", lambda: not find_text(r"more$") and find("Send", "push button"))
+    session.holds(2)
     press("Use as someone's photo in rapport", "check box")
     wait_for("the name field", lambda: find("Their name", "text"))
     key("ctrl+a", "BackSpace")

@@ -1,0 +1,112 @@
+#include <desktop/ui/hotkey_rows.hpp>
+
+#include <desktop/model/qt_text.hpp>
+#include <desktop/ui/menu_rows.hpp>
+
+#include <capturekit/model/raw_value.hpp>
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tarvo::desktop {
+
+using namespace MenuRows;
+
+namespace {
+
+bool isWaylandSession() {
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The modifiers as a choice reads them: "Ctrl+Alt", without the "+" that waits for a letter.
+QString choiceText(HotkeyCombo combo) {
+    QString modifiers = qtText(glyphs(combo));
+    if (modifiers.endsWith(QLatin1Char('+'))) {
+        modifiers.chop(1);
+    }
+    return modifiers;
+}
+
+} // namespace
+
+HotkeyRows::HotkeyRows(SelectionController& selection, QWidget* parent)
+    : QWidget(parent), selection_(selection) {
+    build();
+    refresh();
+}
+
+void HotkeyRows::build() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    capture_ = new QCheckBox(QStringLiteral("Capture selected text"), this);
+    captureNote_ = note(QString(), this);
+    captureStatus_ = note(QString(), this);
+    auto* shortcutRow = new QHBoxLayout;
+    auto* shortcutLabel = plainLabel(QStringLiteral("Shortcut"), this);
+    shortcut_ = new QComboBox(this);
+    shortcut_->setAccessibleName(QStringLiteral("Shortcut"));
+    shortcutLabel->setBuddy(shortcut_);
+    for (const auto combo : capturekit::allCases<HotkeyCombo>()) {
+        shortcut_->addItem(choiceText(combo), qtText(capturekit::rawValue(combo)));
+    }
+    shortcutRow->addWidget(shortcutLabel);
+    shortcutRow->addWidget(shortcut_, 1);
+    shortcutHint_ = note(QString(), this);
+    quickEntry_ = new QCheckBox(QStringLiteral("Quick task to docket"), this);
+    auto* quickNote = note(QStringLiteral("Type a thought, Enter sends it to docket’s inbox and "
+                                          "keeps the box open for the next one. Esc closes."),
+                           this);
+    quickEntryStatus_ = note(QString(), this);
+    auto* newTask = new QPushButton(QStringLiteral("New task"), this);
+    // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
+    connect(capture_, &QCheckBox::toggled, &selection_,
+            &SelectionController::setSelectionHotkeyEnabled);
+    connect(shortcut_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const auto raw = shortcut_->itemData(index).toString().toStdString();
+        if (const auto combo = capturekit::fromRawValue<HotkeyCombo>(raw)) {
+            selection_.setHotkeyCombo(*combo);
+        }
+    });
+    connect(quickEntry_, &QCheckBox::toggled, &selection_,
+            &SelectionController::setQuickEntryEnabled);
+    connect(newTask, &QPushButton::clicked, this, &HotkeyRows::newTaskRequested);
+    layout->addWidget(capture_);
+    layout->addWidget(captureNote_);
+    layout->addWidget(captureStatus_);
+    if (isWaylandSession()) {
+        // X11 grabs see only X11 windows there; the desktop's own shortcuts reach every window.
+        layout->addWidget(note(QStringLiteral("In this Wayland session these keys reach X11 "
+                                              "windows only. To use them everywhere, bind these "
+                                              "commands in your desktop’s keyboard settings:\n"
+                                              "tarvo-capture-desktop --capture-selection\n"
+                                              "tarvo-capture-desktop --quick-entry"),
+                               this));
+    }
+    layout->addLayout(shortcutRow);
+    layout->addWidget(shortcutHint_);
+    layout->addWidget(quickEntry_);
+    layout->addWidget(quickNote);
+    layout->addWidget(quickEntryStatus_);
+    layout->addWidget(newTask, 0, Qt::AlignLeft);
+}
+
+void HotkeyRows::refresh() {
+    const HotkeyCombo combo = selection_.hotkeyCombo();
+    setChecked(capture_, selection_.hotkeyEnabled());
+    captureNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
+                                         "seconds — Undo cancels it.")
+                              .arg(qtText(shortcutText(combo, 'C'))));
+    showText(captureStatus_, selection_.hotkeyStatus());
+    {
+        const QSignalBlocker quiet(shortcut_);
+        shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
+    }
+    showText(shortcutHint_, hint(combo) ? qtText(*hint(combo)) : QString());
+    setChecked(quickEntry_, selection_.quickEntryEnabled());
+    showText(quickEntryStatus_, selection_.quickEntryStatus());
+}
+
+} // namespace tarvo::desktop
