@@ -22,7 +22,9 @@ namespace tarvo::desktop {
 using namespace capturekit;
 
 AboutWindow::AboutWindow(QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::WindowCloseButtonHint | Qt::WindowTitleHint) {
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setMinimumWidth(preferredWidth);
     setWindowTitle(QStringLiteral("About tarvo Capture"));
     setAccessibleName(windowTitle());
     setAccessibleRole(*this, QAccessible::Dialog);

@@ -10,6 +10,8 @@ namespace tarvo::desktop {
 class AboutWindow : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int preferredWidth = 480;
+
     explicit AboutWindow(QWidget* parent = nullptr);
 
     // The facts the window shows, a line each.

@@ -15,8 +15,8 @@ namespace tarvo::desktop {
 
 ConsentPanel::ConsentPanel(DesktopServices services, std::function<void(bool)> decide,
                            QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowStaysOnTopHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       services_(services), decide_(std::move(decide)) {
     setWindowTitle(QStringLiteral("tarvo Capture"));
     setAccessibleName(QStringLiteral("Can tarvo use AI on your captures?"));

@@ -74,9 +74,9 @@ class Session:
         with open(os.path.join(self.folder, name + ".log"), "rb") as log:
             return log.read().decode("utf-8", "replace")
 
-    def set_up(self, **environment):
+    def set_up(self, screen="1280x800", **environment):
         """The app gets its own folders, plain-file secrets, this backend and accessible widgets."""
-        start_display(self)
+        start_display(self, screen)
         start_window_manager(self)
         self.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         self.base = start_backend(self, self.program("tarvo-devbackend"))
@@ -141,12 +141,12 @@ class Session:
             expect(answer.returncode == 0, "the command line failed: %r" % answer)
 
 
-def start_display(session):
+def start_display(session, screen="1280x800"):
     read_end, write_end = os.pipe()
     # -noreset: without it the server resets whenever its last client leaves (the readiness
     # probe, say), and refuses the clients that connect meanwhile.
     session.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
-                           "1280x800x24", "-nolisten", "tcp"], pass_fds=(write_end,))
+                           screen + "x24", "-nolisten", "tcp"], pass_fds=(write_end,))
     os.close(write_end)
     with os.fdopen(read_end, "rb") as pipe:
         number = pipe.readline()
@@ -211,6 +211,17 @@ def window_place(window):
     """A window's X, Y, WIDTH and HEIGHT; empty without a window."""
     lines = xdotool("getwindowgeometry", "--shell", window).splitlines() if window else []
     return {key: int(value) for key, value in (line.split("=") for line in lines)}
+
+
+def frame_place(window):
+    """The window with the frame the window manager put around it (_NET_FRAME_EXTENTS)."""
+    place = window_place(window)
+    extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], capture_output=True,
+                             text=True).stdout
+    numbers = [int(number) for number in re.findall(r"\d+", extents.partition("=")[2])]
+    left, right, top, bottom = numbers if len(numbers) == 4 else (0, 0, 0, 0)
+    return dict(X=place["X"] - left, Y=place["Y"] - top, WIDTH=place["WIDTH"] + left + right,
+                HEIGHT=place["HEIGHT"] + top + bottom)
 
 
 def tray_place():
