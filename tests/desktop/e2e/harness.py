@@ -202,6 +202,12 @@ def start_window(session, name, command, window_class, env=None):
     return window
 
 
+def front_window_name():
+    """The name of the window that has the keyboard (a program may own several windows)."""
+    active = xdotool("getactivewindow")
+    return xdotool("getwindowname", active) if active else ""
+
+
 def focus(window):
     xdotool("windowactivate", "--sync", window)
     wait_for("the window in front", lambda: xdotool("getactivewindow") == window)
