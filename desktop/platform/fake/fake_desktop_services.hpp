@@ -67,13 +67,14 @@ struct FakeDesktopServices {
     FakeModifierState modifiers;
     capturekit::ThreadSleeper sleeper;
     InlineCaptureThread captureThread;
+    FakeTerminalProbe terminals;
 
     DesktopServices services() {
         return {loginItem,
                 folderOpener,
                 frontmostApp,
                 hotkeys,
-                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread}};
+                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread, terminals}};
     }
 };
 
