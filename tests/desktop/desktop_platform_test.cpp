@@ -6,6 +6,7 @@
 #include <desktop/platform/proc_terminal_probe.hpp>
 
 #include "desktop/qt_event_loop.hpp"
+#include "support/child_process.hpp"
 #include "support/temporary_folder.hpp"
 
 #include <capturekit/platform/instance_socket.hpp>
@@ -205,7 +206,7 @@ TEST(AutostartLoginItemTest, RegisteringWritesAnEntryThatStartsTheAppAndUnregist
     const std::string text((std::istreambuf_iterator<char>(entry)), {});
     EXPECT_NE(text.find("\nExec=\"/opt/my apps/tarvo-capture-desktop\"\n"), std::string::npos)
         << text;
-    EXPECT_EQ(AutostartLoginItem::execArgument("/usr/bin/a$b%c"), "\"/usr/bin/a\\\\$b%%c\"");
+    EXPECT_NE(text.find("\nX-GNOME-Autostart-Delay=3\n"), std::string::npos) << text;
 
     std::ofstream(item.entry(), std::ios::app) << "Hidden=true\n";
     EXPECT_FALSE(item.isEnabled()) << "a hidden entry does not start anything";
@@ -219,6 +220,67 @@ TEST(AutostartLoginItemTest, RegisteringWritesAnEntryThatStartsTheAppAndUnregist
     ASSERT_FALSE(refused);
     EXPECT_FALSE(refused.error().empty());
     EXPECT_FALSE(blocked.isEnabled());
+}
+
+TEST(AutostartLoginItemTest, APathThatWouldBreakTheEntryIsRefusedAndALinkInItsPlaceIsNotFollowed) {
+    tarvo::test::TemporaryFolder folder;
+    const auto entry = folder / "autostart" / "app.desktop";
+    for (const std::string& path : std::initializer_list<std::string>{
+             "/opt/x\nExec=/bin/sh -c true", std::string("/opt/x\0y", 8), "/opt/x\ty",
+             "/opt/caf\xe9/app", "/opt/\xc2\x85/app"}) {
+        const auto refused = AutostartLoginItem(entry, path).setEnabled(true);
+        ASSERT_FALSE(refused) << path;
+        EXPECT_EQ(refused.error(), "the app’s path has a control character or invalid UTF-8");
+        EXPECT_FALSE(std::filesystem::exists(entry));
+    }
+
+    const auto elsewhere = folder / "someone else's file";
+    std::ofstream(elsewhere) << "kept";
+    std::filesystem::create_directories(entry.parent_path());
+    std::filesystem::create_symlink(elsewhere, entry);
+    ASSERT_TRUE(AutostartLoginItem(entry, "/usr/bin/tarvo-capture-desktop").setEnabled(true));
+    std::ifstream kept(elsewhere);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+    const auto status = std::filesystem::symlink_status(entry);
+    EXPECT_EQ(status.type(), std::filesystem::file_type::regular);
+    EXPECT_EQ(status.permissions() & std::filesystem::perms::all, std::filesystem::perms(0644));
+}
+
+// Reads Exec back as GLib starts an entry: the key file's string unescaping, the field codes
+// ("%%" is "%"), then the shell-like splitting; gives the arguments, each ended by a NUL.
+constexpr const char* glibExec = R"(
+import sys
+from gi.repository import GLib
+entry = GLib.KeyFile()
+entry.load_from_file(sys.argv[1], GLib.KeyFileFlags.NONE)
+line = entry.get_string("Desktop Entry", "Exec")
+expanded, index = "", 0
+while index < len(line):
+    if line[index] == "%" and index + 1 < len(line):
+        expanded += "%" if line[index + 1] == "%" else ""
+        index += 2
+    else:
+        expanded += line[index]
+        index += 1
+parsed, argv = GLib.shell_parse_argv(expanded)
+sys.stdout.buffer.write(b"".join(word.encode() + b"\0" for word in argv))
+)";
+
+TEST(AutostartLoginItemTest, ExecNamesTheProgramExactlyAsGLibReadsIt) {
+    tarvo::test::TemporaryFolder folder;
+    const auto entry = folder / "app.desktop";
+    for (const std::string path :
+         {"/usr/bin/tarvo-capture-desktop", "/opt/my apps/tarvo", "/opt/\"quoted\"/it's",
+          "/opt/100%/%f %u %%", "/opt/back\\slash\\\\/x", "/opt/$HOME/${x}", "/opt/`id`/$(id)",
+          "/opt/a;b|c&d>e<f*g?h#i~j(k)l", "/opt/ünïcødé ☃/app", "/opt/x\\\"y\\'z"}) {
+        ASSERT_TRUE(AutostartLoginItem(entry, path).setEnabled(true)) << path;
+        auto reader =
+            tarvo::test::ChildProcess::start("/usr/bin/python3", {"-c", glibExec, entry.string()},
+                                             {}, tarvo::test::ChildProcess::Errors::apart);
+        const auto read = reader.finish();
+        ASSERT_EQ(read.exitCode, 0) << read.errors;
+        EXPECT_EQ(read.output, path + std::string(1, '\0')) << path;
+    }
 }
 
 } // namespace
