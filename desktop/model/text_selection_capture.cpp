@@ -15,6 +15,8 @@ using namespace capturekit;
 
 namespace {
 
+using Role = AccessibleFocus::Role;
+
 const Logger& logger() {
     static const Logger log(application::identifier(), "selection");
     return log;
@@ -44,9 +46,12 @@ Result makeResult(std::string text, std::string_view method,
 
 // The first of the ways that read a selection without the clipboard to give some text.
 std::optional<std::string> readWithoutClipboard(const SelectionSteps& steps,
+                                                const std::optional<AccessibleFocus>& focus,
                                                 const std::optional<ActiveWindow>& app) {
-    if (auto text = text::trimmedOptional(steps.selectedText.accessibleSelection(app))) {
-        return text;
+    if (focus) {
+        if (auto text = text::trimmedNonEmpty(focus->selection)) {
+            return text;
+        }
     }
     if (app) {
         return text::trimmedOptional(steps.selectedText.primarySelection(*app));
@@ -70,20 +75,40 @@ void waitForModifiers(const SelectionSteps& steps) {
     steps.modifiers.releaseHeld();
 }
 
+// Why the keystroke cannot be sent, as the failure tells it, or none when it can.
+std::optional<Failure::Missing> missingForCopy(const SelectionSteps& steps) {
+    switch (steps.copy.canSynthesise()) {
+    case Synthesis::available:
+        return std::nullopt;
+    case Synthesis::noDisplay:
+        logger().error("cannot synthesise keystroke — no X display");
+        return Failure::Missing::display;
+    case Synthesis::noXTest:
+        logger().error("cannot synthesise keystroke — the X server has no XTEST");
+        return steps.selectedText.accessibilityOn() ? Failure::Missing::xtest
+                                                    : Failure::Missing::xtestAndAccessibility;
+    }
+    return Failure::Missing::display;
+}
+
 std::expected<Result, Failure> copyFallback(const SelectionSteps& steps,
+                                            const std::optional<AccessibleFocus>& focus,
                                             const std::optional<ActiveWindow>& app) {
     const auto name = appName(app);
-    const auto keystroke = copyKeystroke(app);
-    if (!keystroke) {
+    if (!maySendCopyKeystroke(steps, focus, app)) {
+        logger().info("no copy keystroke: the program is or may be a terminal");
         return std::unexpected(Failure{Failure::Kind::noSelection, name});
+    }
+    if (const auto missing = missingForCopy(steps)) {
+        return std::unexpected(Failure{Failure::Kind::notTrusted, name, *missing});
     }
     waitForModifiers(steps);
     auto saved = steps.clipboard.snapshot();
     const auto countBefore = steps.clipboard.changeCount();
-    const CopyResult copied = steps.copy.copy(*keystroke, copyWait);
+    const CopyResult copied = steps.copy.copy(copyWait);
     if (std::holds_alternative<CannotSynthesise>(copied)) {
-        logger().error("cannot synthesise keystroke — not trusted?");
-        return std::unexpected(Failure{Failure::Kind::notTrusted, std::nullopt});
+        logger().error("cannot synthesise keystroke — the X server refused it");
+        return std::unexpected(Failure{Failure::Kind::notTrusted, name, Failure::Missing::xtest});
     }
     if (std::holds_alternative<CopyTimedOut>(copied)) {
         logger().info("copy: pasteboard never changed");
@@ -94,6 +119,7 @@ std::expected<Result, Failure> copyFallback(const SelectionSteps& steps,
         }
         return std::unexpected(Failure{Failure::Kind::copyTimedOut, name});
     }
+    // Also when nothing was saved: an empty clipboard stays empty.
     steps.clipboard.restore(std::move(saved));
     const auto& copiedText = std::get<std::string>(copied);
     logger().info("copy produced " + std::to_string(text::characterCount(copiedText)) + " chars");
@@ -104,34 +130,52 @@ std::expected<Result, Failure> copyFallback(const SelectionSteps& steps,
     return makeResult(std::move(*trimmed), "copy", app);
 }
 
+std::string missingMessage(Failure::Missing missing, const std::optional<std::string>& app) {
+    switch (missing) {
+    case Failure::Missing::display:
+        return "Can’t read selected text: there is no X display.";
+    case Failure::Missing::xtest:
+        return "Can’t send Copy to " + app.value_or("this app") +
+               ": the X server has no XTEST extension.";
+    case Failure::Missing::xtestAndAccessibility:
+        return "Can’t read selected text: turn on the accessibility bus (AT-SPI); the X server "
+               "has no XTEST extension.";
+    }
+    return {};
+}
+
 } // namespace
 
-std::string Failure::message(HotkeyCombo combo) const {
+std::string Failure::message(HotkeyCombo) const {
     switch (kind) {
     case Kind::noSelection:
         return "No text selected in " + app.value_or("the active app") + ".";
     case Kind::copyTimedOut:
         return app.value_or("That app") + " didn't respond to Copy — try selecting again.";
     case Kind::notTrusted:
-        return "Grant Accessibility, then press " + shortcutText(combo, 'C') + " again.";
+        return missingMessage(missing, app);
+    case Kind::passwordField:
+        return "Nothing captured from a password field.";
     }
     return {};
 }
 
 std::expected<Result, Failure> capture(const SelectionSteps& steps,
                                        const std::optional<ActiveWindow>& frontmost) {
-    if (!steps.copy.canSynthesise()) {
-        return std::unexpected(Failure{Failure::Kind::notTrusted, std::nullopt});
-    }
     const std::string nameForLog = appName(frontmost).value_or("?");
-    if (auto text = readWithoutClipboard(steps, frontmost)) {
+    const auto focus = steps.selectedText.accessibleFocus(frontmost);
+    if (focus && focus->role == Role::passwordText) {
+        logger().info("the focus in " + nameForLog + " is a password field; nothing read");
+        return std::unexpected(Failure{Failure::Kind::passwordField, appName(frontmost)});
+    }
+    if (auto text = readWithoutClipboard(steps, focus, frontmost)) {
         text = text::validUTF8(*text);
         logger().info("accessibility read " + std::to_string(text::characterCount(*text)) +
                       " chars from " + nameForLog);
         return makeResult(std::move(*text), "accessibility", frontmost);
     }
     logger().info("accessibility read nothing from " + nameForLog + "; trying copy");
-    return copyFallback(steps, frontmost);
+    return copyFallback(steps, focus, frontmost);
 }
 
 std::optional<std::string> focusedWindowTitle(std::string_view title,
@@ -150,26 +194,23 @@ std::optional<std::string> focusedWindowTitle(std::string_view title,
     return text::characterPrefix(*trimmed, maxWindowTitleCharacters);
 }
 
-std::optional<CopyKeystroke> copyKeystroke(const std::optional<ActiveWindow>& app) {
-    if (!app) {
-        return CopyKeystroke::controlC;
-    }
-    const std::string programClass = text::lowercased(app->name);
-    const std::string instance = text::lowercased(app->identifier);
-    const auto isOneOf = [&](auto&& names) {
-        for (const std::string_view name : names) {
-            if (programClass == name || instance == name) {
-                return true;
-            }
-        }
-        return false;
-    };
-    // These send Control+Shift+C to the program as an interrupt, like Control+C.
-    constexpr std::array<std::string_view, 8> interruptingTerminals{
-        "xterm", "uxterm", "urxvt", "rxvt", "st", "st-256color", "aterm", "eterm"};
-    constexpr std::array<std::string_view, 24> copyingTerminals{"gnome-terminal",
+bool isKnownTerminal(const ActiveWindow& app) {
+    const std::string programClass = text::lowercased(app.name);
+    const std::string instance = text::lowercased(app.identifier);
+    static constexpr std::array<std::string_view, 42> terminals{"xterm",
+                                                                "uxterm",
+                                                                "urxvt",
+                                                                "rxvt",
+                                                                "st",
+                                                                "st-256color",
+                                                                "aterm",
+                                                                "eterm",
+                                                                "mlterm",
+                                                                "kterm",
+                                                                "gnome-terminal",
                                                                 "gnome-terminal-server",
                                                                 "konsole",
+                                                                "yakuake",
                                                                 "xfce4-terminal",
                                                                 "tilix",
                                                                 "terminator",
@@ -190,11 +231,33 @@ std::optional<CopyKeystroke> copyKeystroke(const std::optional<ActiveWindow>& ap
                                                                 "org.gnome.console",
                                                                 "org.gnome.ptyxis",
                                                                 "ptyxis",
-                                                                "cool-retro-term"};
-    if (isOneOf(interruptingTerminals)) {
-        return std::nullopt;
+                                                                "cool-retro-term",
+                                                                "ghostty",
+                                                                "com.mitchellh.ghostty",
+                                                                "tabby",
+                                                                "blackbox",
+                                                                "com.raggesilver.blackbox",
+                                                                "roxterm",
+                                                                "hyper"};
+    for (const std::string_view name : terminals) {
+        if (programClass == name || instance == name) {
+            return true;
+        }
     }
-    return isOneOf(copyingTerminals) ? CopyKeystroke::controlShiftC : CopyKeystroke::controlC;
+    return false;
+}
+
+bool maySendCopyKeystroke(const SelectionSteps& steps, const std::optional<AccessibleFocus>& focus,
+                          const std::optional<ActiveWindow>& app) {
+    if ((focus && focus->role == Role::terminal) || !app || isKnownTerminal(*app)) {
+        return false;
+    }
+    // The focused element was found in the program's own tree (its process is known) and is no
+    // terminal: the keystroke goes there.
+    if (focus && app->pid > 0) {
+        return true;
+    }
+    return steps.terminals.holdsTerminal(*app) == false;
 }
 
 } // namespace tarvo::desktop::TextSelectionCapture

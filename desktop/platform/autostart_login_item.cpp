@@ -1,10 +1,11 @@
 #include <desktop/platform/autostart_login_item.hpp>
 
 #include <capturekit/platform/application_info.hpp>
+#include <capturekit/platform/atomic_file.hpp>
 #include <capturekit/platform/paths.hpp>
+#include <capturekit/platform/text.hpp>
 
 #include <QFile>
-#include <QSaveFile>
 #include <QSettings>
 
 #include <system_error>
@@ -12,6 +13,13 @@
 namespace tarvo::desktop {
 
 using namespace capturekit;
+
+namespace {
+
+// Panels start late at login; a tray app started before its panel finds no tray yet.
+constexpr int startDelaySeconds = 3;
+
+} // namespace
 
 AutostartLoginItem::AutostartLoginItem(std::filesystem::path executable)
     : AutostartLoginItem(paths::configHome() / "autostart" /
@@ -56,7 +64,21 @@ std::string AutostartLoginItem::entryText(const std::filesystem::path& executabl
            application::identifier() +
            "\n"
            "Terminal=false\n"
-           "X-GNOME-Autostart-enabled=true\n";
+           "X-GNOME-Autostart-enabled=true\n"
+           "X-GNOME-Autostart-Delay=" +
+           std::to_string(startDelaySeconds) + "\n";
+}
+
+bool AutostartLoginItem::canHold(const std::string& path) {
+    if (path.empty() || !text::isValidUTF8(path)) {
+        return false;
+    }
+    for (const char32_t codePoint : text::codePoints(path)) {
+        if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::expected<void, std::string> AutostartLoginItem::setEnabled(bool on) {
@@ -68,18 +90,20 @@ std::expected<void, std::string> AutostartLoginItem::setEnabled(bool on) {
         }
         return {};
     }
+    if (!canHold(executable_.string())) {
+        return std::unexpected("the app’s path has a control character or invalid UTF-8");
+    }
     std::error_code error;
     std::filesystem::create_directories(entry_.parent_path(), error);
     if (error) {
         return std::unexpected(error.message());
     }
-    QSaveFile file(QString::fromStdString(entry_.string()));
-    const std::string text = entryText(executable_);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        return std::unexpected(file.errorString().toStdString());
+    // A link in the entry's place is replaced, never written through.
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(entry_, error))) {
+        std::filesystem::remove(entry_, error);
+    }
+    if (auto written = atomic_file::write(entry_, entryText(executable_), 0644); !written) {
+        return std::unexpected(written.error().message());
     }
     return {};
 }

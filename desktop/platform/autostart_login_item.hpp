@@ -1,8 +1,10 @@
 #pragma once
 
 // The login item as freedesktop desktops know it: an autostart entry
-// $XDG_CONFIG_HOME/autostart/<application id>.desktop. Registering writes it, unregistering
-// removes it, and it counts as enabled while it exists and is not hidden.
+// $XDG_CONFIG_HOME/autostart/<application id>.desktop. Registering writes it (replaced whole,
+// 0644, a symbolic link in its place removed first), unregistering removes it, and it counts as
+// enabled while it exists and is not hidden. The entry asks for a start a few seconds after login,
+// once the panel is likely there.
 
 #include <desktop/platform/login_item.hpp>
 
@@ -26,6 +28,9 @@ public:
     static std::string entryText(const std::filesystem::path& executable);
     // A program path as one argument of an Exec line, quoted when it needs to be.
     static std::string execArgument(const std::string& path);
+    // Whether an entry can start the program at `path`: valid UTF-8 without control characters,
+    // which no key of an entry may hold.
+    static bool canHold(const std::string& path);
 
 private:
     std::filesystem::path entry_;

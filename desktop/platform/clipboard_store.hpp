@@ -23,7 +23,8 @@ public:
     virtual std::vector<ClipboardItem> snapshot() = 0;
     // Counts changes of the clipboard's owner; a copy that happened shows as a new count.
     virtual std::uint64_t changeCount() = 0;
-    // Replaces the clipboard with the items; nothing happens for an empty list.
+    // Puts the saved items back in place of what the clipboard holds now; with no items (the
+    // clipboard was empty when saved) it empties the clipboard.
     virtual void restore(std::vector<ClipboardItem> items) = 0;
 };
 

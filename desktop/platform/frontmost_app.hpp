@@ -11,7 +11,7 @@ struct ActiveWindow {
     unsigned long id = 0;   // the window system's id
     std::string name;       // the program's name (WM_CLASS class part)
     std::string identifier; // the program's instance (WM_CLASS instance part)
-    long pid = 0;           // 0 when unknown
+    long pid = 0;           // 0 when unknown or of another machine
     std::string title;
     bool operator==(const ActiveWindow&) const = default;
 };

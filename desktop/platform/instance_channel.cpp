@@ -4,9 +4,7 @@
 #include <capturekit/platform/instance_socket.hpp>
 #include <capturekit/platform/log.hpp>
 
-#include <QLocalSocket>
-#include <QPointer>
-
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -27,10 +25,13 @@ constexpr qint64 maxRequestBytes = 64 * 1024;
 
 } // namespace
 
-InstanceChannel::InstanceChannel(std::filesystem::path socket, QObject* parent)
-    : QObject(parent), socket_(std::move(socket)) {
+InstanceChannel::InstanceChannel(std::filesystem::path socket, InstanceChannelLimits limits,
+                                 QObject* parent)
+    : QObject(parent), socket_(std::move(socket)), limits_(limits) {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&server_, &QLocalServer::newConnection, this, &InstanceChannel::accept);
+    watchdog_.setInterval(limits_.relistenInterval);
+    connect(&watchdog_, &QTimer::timeout, this, &InstanceChannel::listenAgainIfStopped);
 }
 
 InstanceChannel::~InstanceChannel() {
@@ -41,6 +42,7 @@ InstanceChannel::Role InstanceChannel::claim(const QStringList& arguments) {
     lock_ = std::make_unique<FileLock>(instance::lockPath(socket_), 0ms);
     if (lock_->isHeld()) {
         listen();
+        watchdog_.start();
         return Role::primary;
     }
     if (lock_->outcome() == FileLock::Outcome::unusable) {
@@ -78,41 +80,85 @@ bool InstanceChannel::listen() {
                      " left by an earlier run.");
     }
     if (!server_.listen(QString::fromStdString(socket_.string()))) {
-        log().error("Cannot listen on " + socket_.string() + ": " +
-                    server_.errorString().toStdString() +
-                    "; later starts and tarvo-capture open cannot reach this app.");
+        // Said once for a run of failures: the watchdog tries again every second.
+        if (!listenFailed_) {
+            log().error("Cannot listen on " + socket_.string() + ": " +
+                        server_.errorString().toStdString() +
+                        "; later starts and tarvo-capture open cannot reach this app.");
+        }
+        listenFailed_ = true;
         return false;
     }
+    if (listenFailed_) {
+        log().notice("Listening on " + socket_.string() + " again.");
+    }
+    listenFailed_ = false;
     return true;
 }
 
-// Each connection carries one request line; the answer tells the sender it was taken.
+// The server closes itself, and removes its socket, when accepting a connection fails.
+void InstanceChannel::listenAgainIfStopped() {
+    if (server_.isListening()) {
+        return;
+    }
+    if (!listenFailed_) {
+        log().error("The instance socket stopped listening (" +
+                    server_.errorString().toStdString() + "); listening again.");
+    }
+    listen();
+}
+
 void InstanceChannel::accept() {
     while (QLocalSocket* connection = server_.nextPendingConnection()) {
-        connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-        connect(connection, &QLocalSocket::readyRead, this, [this, connection] {
-            if (!connection->canReadLine()) {
-                if (connection->bytesAvailable() > maxRequestBytes) {
-                    connection->abort();
-                }
-                return;
-            }
-            const auto request =
-                instance::decodeRequest(connection->readLine(maxRequestBytes).toStdString());
-            if (!request) {
-                log().notice("Ignored a request on the instance socket that is not ours.");
-                connection->abort();
-                return;
-            }
-            connection->write("ok\n");
-            connection->disconnectFromServer();
-            QStringList arguments;
-            for (const auto& word : *request) {
-                arguments.push_back(QString::fromStdString(word));
-            }
-            emit argumentsReceived(arguments);
-        });
+        take(connection);
     }
+}
+
+void InstanceChannel::take(QLocalSocket* connection) {
+    if (connections_.size() >= limits_.maxConnections) {
+        drop(connections_.front());
+    }
+    connections_.push_back(connection);
+    connect(connection, &QLocalSocket::disconnected, this,
+            [this, connection] { drop(connection); });
+    connect(connection, &QLocalSocket::readyRead, this, [this, connection] { read(connection); });
+    QTimer::singleShot(limits_.idleTimeout, connection, [this, connection] { drop(connection); });
+}
+
+// Each connection carries one request line; the answer tells the sender it was taken.
+void InstanceChannel::read(QLocalSocket* connection) {
+    if (!connection->canReadLine()) {
+        if (connection->bytesAvailable() > maxRequestBytes) {
+            drop(connection);
+        }
+        return;
+    }
+    const auto request =
+        instance::decodeRequest(connection->readLine(maxRequestBytes).toStdString());
+    if (!request) {
+        log().notice("Ignored a request on the instance socket that is not ours.");
+        drop(connection);
+        return;
+    }
+    connection->write("ok\n");
+    connection->disconnectFromServer();
+    QStringList arguments;
+    for (const auto& word : *request) {
+        arguments.push_back(QString::fromStdString(word));
+    }
+    emit argumentsReceived(arguments);
+}
+
+// Closes the connection at once and forgets it; its object goes when the event loop comes round.
+void InstanceChannel::drop(QLocalSocket* connection) {
+    const auto found = std::ranges::find(connections_, connection);
+    if (found == connections_.end()) {
+        return;
+    }
+    connections_.erase(found);
+    connection->disconnect(this);
+    connection->abort();
+    connection->deleteLater();
 }
 
 } // namespace tarvo::desktop

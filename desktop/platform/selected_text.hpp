@@ -10,12 +10,27 @@
 
 namespace tarvo::desktop {
 
+// The focused element of the frontmost program as the accessibility bus describes it.
+struct AccessibleFocus {
+    enum class Role {
+        other,
+        passwordText, // its text is a secret, whatever it shows
+        terminal,     // a terminal emulator: Control+C there interrupts the running program
+    };
+    Role role = Role::other;
+    std::string selection; // empty when nothing is selected or the element holds no text
+    bool operator==(const AccessibleFocus&) const = default;
+};
+
 class SelectedText {
 public:
     virtual ~SelectedText() = default;
-    // The selection of the focused accessible text, when the session's accessibility bus is on.
-    virtual std::optional<std::string>
-    accessibleSelection(const std::optional<ActiveWindow>& app) = 0;
+    // Whether the session's accessibility bus is on.
+    virtual bool accessibilityOn() = 0;
+    // The focused element of the program's active window (any program's when its process is
+    // unknown); absent when the bus is off or no focused element was found in time.
+    virtual std::optional<AccessibleFocus>
+    accessibleFocus(const std::optional<ActiveWindow>& app) = 0;
     // The primary selection, only when the frontmost window's program owns it.
     virtual std::optional<std::string> primarySelection(const ActiveWindow& app) = 0;
 };

@@ -8,6 +8,7 @@
 #include <desktop/platform/modifier_state.hpp>
 #include <desktop/platform/selected_text.hpp>
 #include <desktop/platform/synthetic_copy.hpp>
+#include <desktop/platform/terminal_probe.hpp>
 
 #include <capturekit/platform/sleeper.hpp>
 
@@ -20,6 +21,7 @@ struct SelectionSteps {
     ModifierState& modifiers;
     capturekit::Sleeper& sleeper;
     CaptureThread& thread;
+    TerminalProbe& terminals;
 };
 
 } // namespace tarvo::desktop

@@ -1,7 +1,7 @@
 #pragma once
 
-// Sends the copy keystroke to the frontmost window and reads what it put on the clipboard. Called
-// on the selection-capture thread only.
+// Sends the copy keystroke (Control+C) to the focused window and reads what it put on the
+// clipboard. Called on the selection-capture thread only.
 
 #include <chrono>
 #include <string>
@@ -9,8 +9,8 @@
 
 namespace tarvo::desktop {
 
-// Control+C, or Control+Shift+C for terminal emulators where Control+C interrupts the program.
-enum class CopyKeystroke { controlC, controlShiftC };
+// Whether keystrokes can be sent on this session, or what is missing for it.
+enum class Synthesis { available, noDisplay, noXTest };
 
 struct CopyTimedOut {};
 struct CannotSynthesise {};
@@ -20,10 +20,9 @@ using CopyResult = std::variant<std::string, CopyTimedOut, CannotSynthesise>;
 class SyntheticCopy {
 public:
     virtual ~SyntheticCopy() = default;
-    // Whether keystrokes can be sent at all (the trust the capture needs).
-    virtual bool canSynthesise() = 0;
+    virtual Synthesis canSynthesise() = 0;
     // Sends the keystroke and waits up to `timeout` for the clipboard's owner to change.
-    virtual CopyResult copy(CopyKeystroke keystroke, std::chrono::milliseconds timeout) = 0;
+    virtual CopyResult copy(std::chrono::milliseconds timeout) = 0;
 };
 
 } // namespace tarvo::desktop

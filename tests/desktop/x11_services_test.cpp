@@ -1,23 +1,32 @@
-// The hot keys' grabs and the selection-capture steps against a real X server (Xvfb).
+// The hot keys' grabs and the selection-capture steps against a real X server (Xvfb), with an
+// accessibility bus of its own on which this program's widgets are the program in front.
 
 #include "qt_event_loop.hpp"
 #include "support/child_process.hpp"
 
+#include <desktop/model/text_selection_capture.hpp>
 #include <desktop/platform/x11/x11_error_trap.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
 #include <desktop/platform/x11/x11_selection_services.hpp>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <xcb/xproto.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <memory>
+#include <thread>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -31,6 +40,32 @@ using namespace std::chrono_literals;
 using tarvo::test::runEventsFor;
 using tarvo::test::runEventsUntil;
 
+// A widget that answers Control+C by putting a text on the clipboard, and counts the keys it gets.
+class CopyingWidget : public QWidget {
+public:
+    CopyingWidget() { setFocusPolicy(Qt::StrongFocus); }
+    int keys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        ++keys;
+        if (event->matches(QKeySequence::Copy)) {
+            QGuiApplication::clipboard()->setText("copied by the widget");
+        }
+    }
+};
+
+// The role a CopyingWidget shows on the accessibility bus, from its "role" property.
+QAccessibleInterface* roleFromProperty(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || className != QLatin1String("QWidget") ||
+        !widget->property("role").isValid()) {
+        return nullptr;
+    }
+    return new QAccessibleWidget(widget,
+                                 static_cast<QAccessible::Role>(widget->property("role").toInt()));
+}
+
 class X11ServicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -43,18 +78,57 @@ protected:
             throw std::runtime_error("Xvfb did not start");
         }
         ::setenv("DISPLAY", (":" + xvfb.received.substr(0, xvfb.received.size() - 1)).c_str(), 1);
+        other = XOpenDisplay(nullptr);
+        startAccessibilityBus();
         qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         static int argc = 1;
         static char name[] = "tarvo-x11-test";
         static char* argv[] = {name, nullptr};
-        application = new QGuiApplication(argc, argv);
-        other = XOpenDisplay(nullptr);
+        application = new QApplication(argc, argv);
+        QAccessible::installFactory(roleFromProperty);
     }
     static void TearDownTestSuite() {
-        XCloseDisplay(other);
         delete application;
+        // Programs the buses started keep the output pipes open: wait for the two alone.
+        for (auto* child : {&busLauncher, &sessionBus}) {
+            ::kill(child->pid, SIGTERM);
+            ::waitpid(child->pid, nullptr, 0);
+            ::close(child->outputFD);
+            ::close(child->errorsFD);
+        }
+        XCloseDisplay(other);
         ::kill(xvfb.pid, SIGTERM);
         xvfb.finish();
+    }
+
+    // A session bus of the test's own and the accessibility bus its launcher announces on the
+    // display's root window.
+    static void startAccessibilityBus() {
+        sessionBus = test::ChildProcess::start("/usr/bin/dbus-daemon",
+                                               {"--session", "--nofork", "--print-address=1"}, {},
+                                               test::ChildProcess::Errors::apart);
+        sessionBus.awaitLine();
+        ::setenv("DBUS_SESSION_BUS_ADDRESS",
+                 sessionBus.received.substr(0, sessionBus.received.find('\n')).c_str(), 1);
+        busLauncher =
+            test::ChildProcess::start("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"},
+                                      {}, test::ChildProcess::Errors::apart);
+        const Atom announced = XInternAtom(other, "AT_SPI_BUS", False);
+        for (int look = 0; look < 500 && !hasProperty(DefaultRootWindow(other), announced);
+             ++look) {
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    static bool hasProperty(Window window, Atom name) {
+        int count = 0;
+        Atom* names = XListProperties(other, window, &count);
+        const bool found =
+            names != nullptr && std::find(names, names + count, name) != names + count;
+        if (names != nullptr) {
+            XFree(names);
+        }
+        return found;
     }
 
     // Types a key with modifiers as another program would, through XTEST.
@@ -84,7 +158,9 @@ protected:
     }
 
     static inline test::ChildProcess xvfb;
-    static inline QGuiApplication* application = nullptr;
+    static inline test::ChildProcess sessionBus;
+    static inline test::ChildProcess busLauncher;
+    static inline QApplication* application = nullptr;
     static inline Display* other = nullptr;
     X11SelectionServices services;
 };
@@ -148,11 +224,12 @@ TEST_F(X11ServicesTest, ThePrimarySelectionIsReadOnlyFromTheFrontmostProgram) {
     EXPECT_EQ(onCaptureThread([&] { return services.selectedText().primarySelection(ours); }),
               "  picked by the mouse");
 
-    const ActiveWindow someoneElse{.id = DefaultRootWindow(other) + 0x400000,
-                                   .name = "Other",
-                                   .identifier = "",
-                                   .pid = 1,
-                                   .title = ""};
+    const ActiveWindow someoneElse{
+        .id = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0),
+        .name = "Other",
+        .identifier = "",
+        .pid = 1,
+        .title = ""};
     EXPECT_EQ(
         onCaptureThread([&] { return services.selectedText().primarySelection(someoneElse); }),
         std::nullopt);
@@ -185,6 +262,87 @@ TEST_F(X11ServicesTest, AHeldModifierIsSeenAndCanBeReleased) {
         services.modifiers().releaseHeld();
         return services.modifiers().anyHeld();
     }));
+}
+
+TEST_F(X11ServicesTest, APasswordGivesNothingATerminalNoKeystrokeAndAnEmptyClipboardStaysEmpty) {
+    using TextSelectionCapture::Failure;
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* plain = new QLineEdit("words in plain sight");
+    auto* password = new QLineEdit("hunter2");
+    password->setEchoMode(QLineEdit::Password);
+    auto* terminal = new CopyingWidget;
+    terminal->setProperty("role", static_cast<int>(QAccessible::Terminal));
+    auto* canvas = new CopyingWidget;
+    canvas->setProperty("role", static_cast<int>(QAccessible::Canvas));
+    for (QWidget* widget : std::initializer_list<QWidget*>{plain, password, terminal, canvas}) {
+        layout->addWidget(widget);
+    }
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return QApplication::activeWindow() == &window; }, 5s));
+    const ActiveWindow ours{.id = window.winId(),
+                            .name = "tarvo-x11-test",
+                            .identifier = "tarvo-x11-test",
+                            .pid = ::getpid(),
+                            .title = ""};
+    const auto setOwner = [&](const char* selection, Window owner) {
+        XSetSelectionOwner(other, XInternAtom(other, selection, False), owner, CurrentTime);
+        XSync(other, False);
+    };
+    const auto captureFrom = [&](QWidget* focus) {
+        focus->setFocus();
+        if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+            edit->selectAll();
+        }
+        runEventsUntil([&] { return focus->hasFocus(); }, 5s);
+        setOwner("PRIMARY", None);
+        return onCaptureThread(
+            [&] { return TextSelectionCapture::capture(services.steps(), ours); });
+    };
+
+    // The toolkit announces its widgets on the bus shortly after they are shown.
+    plain->setFocus();
+    plain->selectAll();
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            const auto focus =
+                onCaptureThread([&] { return services.selectedText().accessibleFocus(ours); });
+            return focus && focus->selection == "words in plain sight";
+        },
+        10s));
+    auto captured = captureFrom(plain);
+    ASSERT_TRUE(captured) << captured.error().message(HotkeyCombo::controlOption);
+    EXPECT_EQ(captured->text, "words in plain sight");
+    EXPECT_EQ(captured->method, "accessibility");
+
+    // Not from the field, nor from this program's primary selection, nor by copying.
+    password->setFocus();
+    password->selectAll();
+    runEventsUntil([&] { return password->hasFocus(); }, 5s);
+    QGuiApplication::clipboard()->setText("in the primary selection", QClipboard::Selection);
+    runEventsFor(50ms);
+    captured =
+        onCaptureThread([&] { return TextSelectionCapture::capture(services.steps(), ours); });
+    ASSERT_FALSE(captured);
+    EXPECT_EQ(captured.error().kind, Failure::Kind::passwordField);
+
+    captured = captureFrom(terminal);
+    ASSERT_FALSE(captured);
+    EXPECT_EQ(captured.error().kind, Failure::Kind::noSelection);
+    runEventsFor(200ms);
+    EXPECT_EQ(terminal->keys, 0);
+
+    // The keystroke reaches a program known not to be a terminal, and the clipboard it filled is
+    // emptied again.
+    setOwner("CLIPBOARD", None);
+    captured = captureFrom(canvas);
+    ASSERT_TRUE(captured) << captured.error().message(HotkeyCombo::controlOption);
+    EXPECT_EQ(captured->text, "copied by the widget");
+    EXPECT_EQ(captured->method, "copy");
+    EXPECT_GT(canvas->keys, 0);
+    const Atom clipboard = XInternAtom(other, "CLIPBOARD", False);
+    EXPECT_TRUE(runEventsUntil([&] { return XGetSelectionOwner(other, clipboard) == None; }, 5s));
 }
 
 } // namespace

@@ -68,6 +68,7 @@ struct FakeDesktopServices {
     FakeModifierState modifiers;
     capturekit::ThreadSleeper sleeper;
     InlineCaptureThread captureThread;
+    FakeTerminalProbe terminals;
     FakeNotifier notifier;
 
     DesktopServices services() {
@@ -75,7 +76,7 @@ struct FakeDesktopServices {
                 folderOpener,
                 frontmostApp,
                 hotkeys,
-                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread},
+                {selectedText, clipboard, clipboard, modifiers, sleeper, captureThread, terminals},
                 notifier};
     }
 };

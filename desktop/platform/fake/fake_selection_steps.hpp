@@ -1,14 +1,15 @@
 #pragma once
 
 // In-memory selection-capture steps for the model's tests: a scripted selection, a clipboard whose
-// copy the test decides, held keys that let go after a number of looks, and a capture thread that
-// runs each job at once on the caller's thread.
+// copy the test decides, held keys that let go after a number of looks, processes that do or do
+// not hold a terminal, and a capture thread that runs each job at once on the caller's thread.
 
 #include <desktop/platform/capture_thread.hpp>
 #include <desktop/platform/clipboard_store.hpp>
 #include <desktop/platform/modifier_state.hpp>
 #include <desktop/platform/selected_text.hpp>
 #include <desktop/platform/synthetic_copy.hpp>
+#include <desktop/platform/terminal_probe.hpp>
 
 #include <optional>
 #include <string>
@@ -16,15 +17,28 @@
 
 namespace tarvo::desktop::fake {
 
+// The focused element's selection (`accessible`) and role: with neither set, accessibility finds
+// no focused element.
 class FakeSelectedText final : public SelectedText {
 public:
+    bool busOn = true;
     std::optional<std::string> accessible;
+    std::optional<AccessibleFocus::Role> role;
     std::optional<std::string> primary;
+    int primaryReads = 0;
 
-    std::optional<std::string> accessibleSelection(const std::optional<ActiveWindow>&) override {
-        return accessible;
+    bool accessibilityOn() override { return busOn; }
+    std::optional<AccessibleFocus> accessibleFocus(const std::optional<ActiveWindow>&) override {
+        if (!busOn || (!accessible && !role)) {
+            return std::nullopt;
+        }
+        return AccessibleFocus{role.value_or(AccessibleFocus::Role::other),
+                               accessible.value_or("")};
     }
-    std::optional<std::string> primarySelection(const ActiveWindow&) override { return primary; }
+    std::optional<std::string> primarySelection(const ActiveWindow&) override {
+        ++primaryReads;
+        return primary;
+    }
 };
 
 // The clipboard and the program in front: `answer` is what the program copies (none: it ignores
@@ -33,25 +47,23 @@ class FakeClipboard final : public ClipboardStore, public SyntheticCopy {
 public:
     std::vector<ClipboardItem> items;
     std::optional<std::string> answer;
-    bool trusted = true;
-    std::vector<CopyKeystroke> keystrokes;
+    Synthesis synthesis = Synthesis::available;
+    int keystrokes = 0;
     int restores = 0;
 
     std::vector<ClipboardItem> snapshot() override { return items; }
     std::uint64_t changeCount() override { return changes_; }
     void restore(std::vector<ClipboardItem> saved) override {
         ++restores;
-        if (!saved.empty()) {
-            items = std::move(saved);
-            ++changes_;
-        }
+        items = std::move(saved);
+        ++changes_;
     }
-    bool canSynthesise() override { return trusted; }
-    CopyResult copy(CopyKeystroke keystroke, std::chrono::milliseconds) override {
-        if (!trusted) {
+    Synthesis canSynthesise() override { return synthesis; }
+    CopyResult copy(std::chrono::milliseconds) override {
+        if (synthesis != Synthesis::available) {
             return CannotSynthesise{};
         }
-        keystrokes.push_back(keystroke);
+        ++keystrokes;
         if (!answer) {
             return CopyTimedOut{};
         }
@@ -76,6 +88,13 @@ public:
         return !releasedByUs && looks <= heldForLooks;
     }
     void releaseHeld() override { releasedByUs = true; }
+};
+
+// Every process holds no terminal unless told otherwise; `holds` absent: none can be looked at.
+class FakeTerminalProbe final : public TerminalProbe {
+public:
+    std::optional<bool> holds = false;
+    std::optional<bool> holdsTerminal(const ActiveWindow&) override { return holds; }
 };
 
 class InlineCaptureThread final : public CaptureThread {

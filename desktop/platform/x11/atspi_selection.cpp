@@ -74,13 +74,36 @@ std::optional<std::string> selectedText(AtspiAccessible* node) {
     return result;
 }
 
-// The focused element's selection, or nothing when it holds no text.
-std::string focusedText(AtspiAccessible* focused) {
-    return selectedText(focused).value_or(std::string());
+AccessibleFocus::Role roleOf(AtspiAccessible* node) {
+    switch (atspi_accessible_get_role(node, nullptr)) {
+    case ATSPI_ROLE_PASSWORD_TEXT:
+        return AccessibleFocus::Role::passwordText;
+    case ATSPI_ROLE_TERMINAL:
+        return AccessibleFocus::Role::terminal;
+    default:
+        return AccessibleFocus::Role::other;
+    }
 }
 
-// The focused text element below the node, if the walk finds one within its budget.
-std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Walk& walk) {
+// The focused element: its role, or its parent's when that is a password field (toolkits that
+// wrap the editable text of a password entry in the entry itself), and its selection.
+AccessibleFocus focusOf(AtspiAccessible* focused) {
+    AccessibleFocus focus{roleOf(focused), selectedText(focused).value_or(std::string())};
+    if (focus.role == AccessibleFocus::Role::other) {
+        Owned<AtspiAccessible> parent(atspi_accessible_get_parent(focused, nullptr));
+        if (parent.object != nullptr &&
+            roleOf(parent.object) == AccessibleFocus::Role::passwordText) {
+            focus.role = AccessibleFocus::Role::passwordText;
+        }
+    }
+    if (focus.role == AccessibleFocus::Role::passwordText) {
+        focus.selection.clear();
+    }
+    return focus;
+}
+
+// The focused element below the node, if the walk finds one within its budget.
+std::optional<AccessibleFocus> focusBelow(AtspiAccessible* node, int depth, Walk& walk) {
     if (depth > maxDepth || !walk.goesOn(nullptr)) {
         return std::nullopt;
     }
@@ -89,7 +112,7 @@ std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Wa
         return std::nullopt;
     }
     if (atspi_state_set_contains(states.object, ATSPI_STATE_FOCUSED)) {
-        return focusedText(node);
+        return focusOf(node);
     }
     // Lists and terminals that manage their descendants may hold thousands of them.
     if (depth > 0 && (!atspi_state_set_contains(states.object, ATSPI_STATE_SHOWING) ||
@@ -103,7 +126,7 @@ std::optional<std::string> focusedSelection(AtspiAccessible* node, int depth, Wa
         if (child.object == nullptr) {
             continue;
         }
-        if (auto found = focusedSelection(child.object, depth + 1, walk)) {
+        if (auto found = focusBelow(child.object, depth + 1, walk)) {
             return found;
         }
     }
@@ -147,7 +170,7 @@ AtspiAccessible* focusedByCollection(AtspiAccessible* window) {
     return found;
 }
 
-std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application, Walk& walk) {
+std::optional<AccessibleFocus> focusInActiveWindow(AtspiAccessible* application, Walk& walk) {
     const gint count = atspi_accessible_get_child_count(application, nullptr);
     for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
         Owned<AtspiAccessible> window(
@@ -156,16 +179,16 @@ std::optional<std::string> selectionInActiveWindow(AtspiAccessible* application,
             continue;
         }
         if (Owned<AtspiAccessible> focused(focusedByCollection(window.object)); focused.object) {
-            return focusedText(focused.object);
+            return focusOf(focused.object);
         }
-        return focusedSelection(window.object, 0, walk);
+        return focusBelow(window.object, 0, walk);
     }
     return std::nullopt;
 }
 
 } // namespace
 
-bool AtspiSelection::busIsOn() {
+bool AtspiSelection::busIsOn() const {
     const char* address = std::getenv("AT_SPI_BUS_ADDRESS");
     if (address != nullptr && *address != '\0') {
         return true;
@@ -188,7 +211,7 @@ bool AtspiSelection::start() {
     return true;
 }
 
-std::optional<std::string> AtspiSelection::read(const std::optional<ActiveWindow>& app) {
+std::optional<AccessibleFocus> AtspiSelection::read(const std::optional<ActiveWindow>& app) {
     if (!busIsOn() || !start()) {
         return std::nullopt;
     }
@@ -207,8 +230,8 @@ std::optional<std::string> AtspiSelection::read(const std::optional<ActiveWindow
              atspi_accessible_get_process_id(application.object, nullptr) != app->pid)) {
             continue;
         }
-        if (auto text = selectionInActiveWindow(application.object, walk)) {
-            return text;
+        if (auto focus = focusInActiveWindow(application.object, walk)) {
+            return focus;
         }
     }
     return std::nullopt;

@@ -8,9 +8,11 @@
 #include <QMimeData>
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <string_view>
 
 namespace tarvo::desktop {
@@ -47,6 +49,27 @@ bool contains(const std::array<std::string_view, N>& names, std::string_view nam
         }
     }
     return false;
+}
+
+// Leaves the clipboard without an owner, which is how X11 holds an empty clipboard. Over the
+// app's own connection on the main thread, in order with the restores queued before.
+void clearClipboard() {
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                   : nullptr;
+    xcb_connection_t* xcb = x11 != nullptr ? x11->connection() : nullptr;
+    if (xcb == nullptr) {
+        return;
+    }
+    constexpr std::string_view name = "CLIPBOARD";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        xcb, xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(name.size()), name.data()),
+        nullptr);
+    if (atom == nullptr) {
+        return;
+    }
+    xcb_set_selection_owner(xcb, XCB_NONE, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    xcb_flush(xcb);
 }
 
 } // namespace
@@ -96,6 +119,8 @@ std::vector<ClipboardItem> X11Clipboard::snapshot() {
 
 void X11Clipboard::restore(std::vector<ClipboardItem> items) {
     if (items.empty()) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), clearClipboard,
+                                  Qt::QueuedConnection);
         return;
     }
     // The clipboard holds one item on X11: the first saved one.

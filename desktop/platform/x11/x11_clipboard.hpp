@@ -2,7 +2,8 @@
 
 // The CLIPBOARD selection as the synthetic copy borrows it. The snapshot reads every format the
 // owner offers over the capture thread's connection; the restore hands the saved formats to the
-// app's main thread, where the app then owns the clipboard and serves them.
+// app's main thread, where the app then owns the clipboard and serves them, or, when nothing was
+// saved, leaves the clipboard without an owner, as it was.
 
 #include <desktop/platform/clipboard_store.hpp>
 #include <desktop/platform/x11/x11_selection_reader.hpp>

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <unistd.h>
+
 namespace tarvo::desktop {
 
 namespace {
@@ -16,6 +18,15 @@ template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, decltype(&
 
 template <typename Reply> ReplyPointer<Reply> owned(Reply* reply) {
     return ReplyPointer<Reply>(reply, &std::free);
+}
+
+// Whether WM_CLIENT_MACHINE names this machine, where the window's process id means something.
+bool isThisMachine(std::string_view machine) {
+    while (machine.ends_with('\0')) {
+        machine.remove_suffix(1);
+    }
+    char name[256] = {};
+    return ::gethostname(name, sizeof(name) - 1) == 0 && machine == std::string_view(name);
 }
 
 std::string latin1ToUTF8(std::string_view bytes) {
@@ -111,6 +122,10 @@ std::optional<ActiveWindow> X11FrontmostApp::active() const {
         window.name = capturekit::text::validUTF8(rest.substr(0, rest.find('\0')));
     }
     window.pid = x.cardinal(*id, x.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL).value_or(0);
+    if (const auto machine = x.property(*id, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING);
+        machine && !isThisMachine(*machine)) {
+        window.pid = 0; // a program shown from another machine
+    }
     return window;
 }
 

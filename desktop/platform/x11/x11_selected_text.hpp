@@ -1,6 +1,6 @@
 #pragma once
 
-// The selection read without the clipboard on X11: the focused accessible text through AT-SPI,
+// The selection read without the clipboard on X11: the focused accessible element through AT-SPI,
 // else the PRIMARY selection, but only while a window of the frontmost program owns it, so another
 // program's stale selection is never taken.
 
@@ -18,8 +18,9 @@ public:
         : connection_(connection), reader_(connection), atspi_(connection),
           resourceMask_(resourceMask) {}
 
-    std::optional<std::string>
-    accessibleSelection(const std::optional<ActiveWindow>& app) override {
+    bool accessibilityOn() override { return atspi_.busIsOn(); }
+    std::optional<AccessibleFocus>
+    accessibleFocus(const std::optional<ActiveWindow>& app) override {
         return atspi_.read(app);
     }
     std::optional<std::string> primarySelection(const ActiveWindow& app) override;

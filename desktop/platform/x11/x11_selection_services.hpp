@@ -3,6 +3,7 @@
 // The selection capture's steps on X11, with their private X connection and the thread they run
 // on. Made on the main thread; the steps are then used on the capture thread alone.
 
+#include <desktop/platform/proc_terminal_probe.hpp>
 #include <desktop/platform/selection_steps.hpp>
 #include <desktop/platform/x11/glib_capture_thread.hpp>
 #include <desktop/platform/x11/x11_clipboard.hpp>
@@ -24,7 +25,7 @@ public:
     CaptureThread& thread() { return thread_; }
     SelectionSteps steps() {
         return {selectedText_, clipboard_, copy_, modifiers_, capturekit::ThreadSleeper::shared(),
-                thread_};
+                thread_,       terminals_};
     }
 
 private:
@@ -33,6 +34,7 @@ private:
     X11Clipboard clipboard_;
     X11SyntheticCopy copy_;
     X11ModifierState modifiers_;
+    ProcTerminalProbe terminals_;
     // Last, so it ends before the connection its jobs use is closed.
     GlibCaptureThread thread_;
 };

@@ -4,6 +4,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -17,13 +18,16 @@ constexpr std::chrono::milliseconds holdTime{8};
 
 } // namespace
 
-bool X11SyntheticCopy::sendKeystroke(CopyKeystroke keystroke) {
-    Display* display = connection_.display();
-    std::vector<KeySym> keys{XK_Control_L};
-    if (keystroke == CopyKeystroke::controlShiftC) {
-        keys.push_back(XK_Shift_L);
+Synthesis X11SyntheticCopy::canSynthesise() {
+    if (connection_.display() == nullptr) {
+        return Synthesis::noDisplay;
     }
-    keys.push_back(XK_c);
+    return connection_.hasXTest() ? Synthesis::available : Synthesis::noXTest;
+}
+
+bool X11SyntheticCopy::sendKeystroke() {
+    Display* display = connection_.display();
+    const std::array<KeySym, 2> keys{XK_Control_L, XK_c};
     std::vector<unsigned int> codes;
     for (const KeySym key : keys) {
         const KeyCode code = XKeysymToKeycode(display, key);
@@ -45,12 +49,12 @@ bool X11SyntheticCopy::sendKeystroke(CopyKeystroke keystroke) {
     return true;
 }
 
-CopyResult X11SyntheticCopy::copy(CopyKeystroke keystroke, std::chrono::milliseconds timeout) {
-    if (!canSynthesise()) {
+CopyResult X11SyntheticCopy::copy(std::chrono::milliseconds timeout) {
+    if (canSynthesise() != Synthesis::available) {
         return CannotSynthesise{};
     }
     const std::uint64_t before = connection_.clipboardChanges();
-    if (!sendKeystroke(keystroke)) {
+    if (!sendKeystroke()) {
         return CannotSynthesise{};
     }
     XEvent event;

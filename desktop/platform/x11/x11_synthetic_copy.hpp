@@ -1,7 +1,7 @@
 #pragma once
 
-// The copy keystroke through XTEST, as if typed on the keyboard, and the clipboard's new text once
-// its owner has changed (XFixes), over the capture thread's private connection.
+// The copy keystroke (Control+C) through XTEST, as if typed on the keyboard, and the clipboard's
+// new text once its owner has changed (XFixes), over the capture thread's private connection.
 
 #include <desktop/platform/synthetic_copy.hpp>
 #include <desktop/platform/x11/x11_selection_reader.hpp>
@@ -13,11 +13,11 @@ public:
     explicit X11SyntheticCopy(X11Connection& connection)
         : connection_(connection), reader_(connection) {}
 
-    bool canSynthesise() override { return connection_.hasXTest(); }
-    CopyResult copy(CopyKeystroke keystroke, std::chrono::milliseconds timeout) override;
+    Synthesis canSynthesise() override;
+    CopyResult copy(std::chrono::milliseconds timeout) override;
 
 private:
-    bool sendKeystroke(CopyKeystroke keystroke);
+    bool sendKeystroke();
 
     X11Connection& connection_;
     X11SelectionReader reader_;

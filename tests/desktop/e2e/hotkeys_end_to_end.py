@@ -133,11 +133,12 @@ def ignored_copy(session):
     clipboard = lambda: (selection("clipboard", "TARGETS"),  # noqa: E731
                          selection("clipboard", "image/svg+xml"))
     before = wait_for("the clipboard", lambda: clipboard()[0] and clipboard())
-    start_window(session, "xmessage", ["xmessage", "-geometry", "+300+300",
-                                       "nothing to copy here"], "xmessage")
+    # A program known not to be a terminal, off the accessibility bus, that ignores Copy.
+    start_window(session, "ignoring copy",
+                 [session.program("tarvo_test_text_box"), "--ignore-copy"], "tarvo_ignoring_copy")
     key("ctrl+alt+c")
     session.cli("open")
-    shown(r"^Xmessage didn't respond to Copy — try selecting again\.$")
+    shown(r"^tarvo_ignoring_copy didn't respond to Copy — try selecting again\.$")
     expect(clipboard() == before, "the clipboard changed: %r became %r" % (before, clipboard()))
     close_menu()
 
