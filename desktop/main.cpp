@@ -1,6 +1,7 @@
 // tarvo-capture-desktop: the tray app. One runs per session; a later start hands its arguments
 // to the running one and ends.
 
+#include <desktop/imaging/qt_message_log.hpp>
 #include <desktop/platform/instance_channel.hpp>
 #include <desktop/platform/quit_signals.hpp>
 #include <desktop/ui/app_shell.hpp>
@@ -39,6 +40,7 @@ std::optional<QStringList> actionOf(const QStringList& words) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tarvo::desktop::logQtMessages();
     QStringList words;
     for (int index = 1; index < argc; ++index) {
         words.push_back(QString::fromLocal8Bit(argv[index]));
