@@ -106,10 +106,16 @@ TEST(DetectedScreenshotTest, AHandledShotStillInTheFolderOutlivesTheLimitOfTheSe
     EXPECT_TRUE(settings.wasSent(kept->fingerprint));
     EXPECT_FALSE(settings.wasSent("gone|1|1"));
 
-    // Once the file changes it is another screenshot, and its old mark may go.
+    // Once the file changes it is another screenshot, and its old mark may go: at the next start,
+    // since each file is looked for once a run.
     writeBytes(folder / "kept.png", "a longer image");
     settings.recordSent("/gone/last.png|1|1");
-    EXPECT_FALSE(settings.wasSent(kept->fingerprint));
+    EXPECT_TRUE(settings.wasSent(kept->fingerprint));
+    const AppSettings restarted(settings.preferences(), capturekit::SystemClock::shared());
+    EXPECT_TRUE(restarted.wasSent(kept->fingerprint)) << "the list is not over its limit yet";
+    restarted.recordSent("/gone/after-restart.png|1|1");
+    EXPECT_FALSE(restarted.wasSent(kept->fingerprint));
+    EXPECT_EQ(restarted.sentFingerprints().front(), "/gone/102.png|1|1");
 }
 
 TEST(WindowTitleTest, TheApplicationsNameIsTakenOffTheEndAndLongTitlesAreCut) {
