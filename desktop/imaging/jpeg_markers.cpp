@@ -43,11 +43,8 @@ bool isWholeAndBounded(std::string_view jpeg) {
         return false;
     }
     int scans = 0;
-    std::size_t at = 2;
-    while (at < jpeg.size()) {
-        if (byteAt(jpeg, at) != 0xFF) {
-            return false;
-        }
+    // Bytes between segments that are no marker are skipped, as libjpeg skips them.
+    for (auto at = jpeg.find('\xFF', 2); at != std::string_view::npos; at = jpeg.find('\xFF', at)) {
         while (at < jpeg.size() && byteAt(jpeg, at) == 0xFF) {
             ++at; // fill bytes before a marker
         }

@@ -26,6 +26,7 @@ constexpr std::array<std::pair<std::string_view, ScreenshotFormat>, 6> signature
     {{"MM\0*", 4}, ScreenshotFormat::tiff},
 }};
 
+// ASCII only, and cheap: the watcher asks this of every name in the folder at every scan.
 std::string lowercasedASCII(std::string_view text) {
     std::string lowered(text);
     std::ranges::transform(lowered, lowered.begin(), [](unsigned char c) {

@@ -191,8 +191,11 @@ TEST_F(JpegDataURITest, AJpegOfTooManyScansOrCutShortIsRefused) {
 
     writeBytes(folder / "baseline.jpg", baseline);
     writeBytes(folder / "trailer.jpg", baseline + "bytes after the end marker");
+    // Stray bytes between two segments (after the 20 bytes of SOI and JFIF's APP0), which libjpeg
+    // skips with a warning.
+    writeBytes(folder / "stray.jpg", baseline.substr(0, 20) + "??" + baseline.substr(20));
     writeBytes(folder / "progressive.jpg", withLastScanRepeated(progressive, extra));
-    for (const char* name : {"baseline.jpg", "trailer.jpg", "progressive.jpg"}) {
+    for (const char* name : {"baseline.jpg", "trailer.jpg", "stray.jpg", "progressive.jpg"}) {
         EXPECT_EQ(decodedJpeg(jpegDataURI(folder / name)).size(), QSize(256, 192)) << name;
     }
 
