@@ -8,6 +8,7 @@
 // time per scan).
 
 #include "desktop/image_files.hpp"
+#include "desktop/peak_memory.hpp"
 
 #include <desktop/imaging/jpeg_data_uri.hpp>
 
@@ -16,34 +17,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <ctime>
-#include <fstream>
-#include <functional>
 #include <string>
 
 namespace {
 
 using namespace tarvo::desktop;
 using namespace tarvo::test;
-
-// A figure of /proc/self/status in bytes ("VmRSS", "VmHWM").
-long statusBytes(std::string_view name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':') {
-            return std::stol(line.substr(name.size() + 1)) * 1024;
-        }
-    }
-    return 0;
-}
-
-// How far the resident memory rose while `work` ran, the peak reset first.
-long peakGrowth(const std::function<void()>& work) {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = statusBytes("VmRSS");
-    work();
-    return statusBytes("VmHWM") - before;
-}
 
 double processCPUSeconds() {
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -75,11 +58,14 @@ bool decodedNow(const std::string& bytes) {
 
 void runBomb(benchmark::State& state, const std::string& bytes,
              bool (*decode)(const std::string&)) {
+    // Large blocks from their own mappings, given back when freed, so each decode's peak shows
+    // (glibc would otherwise keep a freed block's memory for the next one).
+    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     long peak = 0;
     bool decoded = false;
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
-        peak = std::max(peak, peakGrowth([&] { decoded = decode(bytes); }));
+        peak = std::max(peak, peakResidentGrowth([&] { decoded = decode(bytes); }).value_or(0));
     }
     const auto iterations = static_cast<double>(state.iterations());
     state.counters["peak_rss_mb"] = static_cast<double>(peak) / (1 << 20);

@@ -1,6 +1,7 @@
 // Screenshots turned into JPEG data URIs: sizes, transparency, formats and hostile files.
 
 #include "desktop/image_files.hpp"
+#include "desktop/peak_memory.hpp"
 
 #include <desktop/imaging/jpeg_data_uri.hpp>
 #include <desktop/imaging/jpeg_markers.hpp>
@@ -18,8 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
 
 namespace tarvo::desktop {
 namespace {
@@ -40,29 +39,6 @@ QImage decodedJpeg(const std::optional<std::string>& uri) {
         return {};
     }
     return QImage::fromData(QByteArray::fromStdString(*bytes), "JPEG");
-}
-
-// A figure of /proc/self/status, in bytes ("VmRSS", "VmHWM").
-std::optional<long> statusBytes(std::string_view name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':') {
-            return std::stol(line.substr(name.size() + 1)) * 1024; // "  1234 kB"
-        }
-    }
-    return std::nullopt;
-}
-
-// How far the resident memory rose above where it stood while `work` ran; absent where the peak
-// cannot be reset.
-std::optional<long> peakResidentGrowth(const std::function<void()>& work) {
-    if (!(std::ofstream("/proc/self/clear_refs") << "5" << std::flush)) {
-        return std::nullopt;
-    }
-    const auto before = statusBytes("VmRSS");
-    work();
-    const auto peak = statusBytes("VmHWM");
-    return before && peak ? std::optional(*peak - *before) : std::nullopt;
 }
 
 [[noreturn]] void convertWithinOneGigabyte(const fs::path& bomb, const fs::path& good) {
