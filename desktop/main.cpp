@@ -2,6 +2,7 @@
 // to the running one and ends.
 
 #include <desktop/app_shell.hpp>
+#include <desktop/imaging/qt_message_log.hpp>
 #include <desktop/platform/instance_channel.hpp>
 #include <desktop/platform/quit_signals.hpp>
 #include <desktop/ui/tray_icons.hpp>
@@ -39,6 +40,7 @@ std::optional<QStringList> actionOf(const QStringList& words) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tarvo::desktop::logQtMessages();
     QStringList words;
     for (int index = 1; index < argc; ++index) {
         words.push_back(QString::fromLocal8Bit(argv[index]));

@@ -99,7 +99,11 @@ HttpReply FunctionsApi::ingest(const httplib::Request& request) {
     if (!caller) {
         return caller.error();
     }
-    const auto key = text::trimmedNonEmpty(request.get_header_value("Idempotency-Key"));
+    // Kept byte for byte (the HTTP library has undone the key's percent-encoding): keys that differ
+    // only in bytes that are not UTF-8 are different keys, as on the real backend.
+    const std::string sentKey =
+        text::trimmedSpacesAndTabs(request.get_header_value("Idempotency-Key"));
+    const auto key = sentKey.empty() ? std::nullopt : std::optional(sentKey);
     if (key) {
         if (const auto earlier = entries_.replyFor(caller->userID, *key)) {
             return storedReply(*earlier, true);

@@ -1,5 +1,7 @@
 #include <desktop/imaging/fast_png.hpp>
 
+#include <desktop/imaging/png_chunks.hpp>
+
 #include <libdeflate.h>
 
 #include <array>
@@ -13,7 +15,6 @@ namespace tarvo::desktop::FastPng {
 
 namespace {
 
-constexpr std::string_view signature{"\x89PNG\r\n\x1a\n", 8};
 constexpr std::uint8_t colourRGB = 2;
 constexpr std::uint8_t colourRGBA = 6;
 
@@ -28,39 +29,7 @@ struct Header {
     std::uint8_t colour = 0;
 };
 
-struct Chunk {
-    std::string_view type;
-    std::string_view data;
-};
-
-// Walks the chunks, checking lengths against the buffer and each critical chunk's CRC.
-class ChunkReader {
-public:
-    explicit ChunkReader(std::string_view bytes) : bytes_(bytes), offset_(signature.size()) {}
-
-    std::optional<Chunk> next() {
-        if (bytes_.size() - offset_ < 12) {
-            return std::nullopt;
-        }
-        const auto* at = reinterpret_cast<const unsigned char*>(bytes_.data() + offset_);
-        const std::uint32_t length = bigEndian(at);
-        if (length > bytes_.size() - offset_ - 12) {
-            return std::nullopt;
-        }
-        const std::string_view typed = bytes_.substr(offset_ + 4, 4 + length);
-        const std::uint32_t crc = bigEndian(at + 8 + length);
-        offset_ += 12 + static_cast<std::size_t>(length);
-        const bool critical = typed[0] >= 'A' && typed[0] <= 'Z';
-        if (critical && libdeflate_crc32(0, typed.data(), typed.size()) != crc) {
-            return std::nullopt;
-        }
-        return Chunk{typed.substr(0, 4), typed.substr(4)};
-    }
-
-private:
-    std::string_view bytes_;
-    std::size_t offset_;
-};
+using PngChunks::Chunk;
 
 std::optional<Header> readHeader(const Chunk& chunk, std::int64_t maxPixels) {
     if (chunk.type != "IHDR" || chunk.data.size() != 13) {
@@ -81,16 +50,15 @@ std::optional<Header> readHeader(const Chunk& chunk, std::int64_t maxPixels) {
 }
 
 // The concatenated IDAT data; absent for a chunk this decoder leaves to Qt or a broken file.
-std::optional<std::string> imageData(ChunkReader& chunks) {
+std::optional<std::string> imageData(PngChunks::Reader& chunks) {
     std::string data;
     while (auto chunk = chunks.next()) {
         if (chunk->type == "IDAT") {
             data.append(chunk->data);
         } else if (chunk->type == "IEND") {
             return data;
-        } else if (chunk->type == "tRNS" || chunk->type == "eXIf" ||
-                   (chunk->type[0] >= 'A' && chunk->type[0] <= 'Z' && chunk->type != "PLTE")) {
-            return std::nullopt; // a colour key, an orientation, or an unknown critical chunk
+        } else if (chunk->type == "tRNS" || (chunk->isCritical() && chunk->type != "PLTE")) {
+            return std::nullopt; // a colour key, or an unknown critical chunk
         }
     }
     return std::nullopt; // no IEND: truncated
@@ -223,10 +191,10 @@ bool unfilterRows(const Inflated& inflated, std::uint32_t height, std::size_t pi
 } // namespace
 
 std::optional<QImage> decode(std::string_view bytes, std::int64_t maxPixels) {
-    if (!bytes.starts_with(signature)) {
+    if (!bytes.starts_with(PngChunks::signature)) {
         return std::nullopt;
     }
-    ChunkReader chunks(bytes);
+    PngChunks::Reader chunks(bytes);
     const auto first = chunks.next();
     const auto header = first ? readHeader(*first, maxPixels) : std::nullopt;
     const auto data = header ? imageData(chunks) : std::nullopt;

@@ -1,6 +1,8 @@
 #include <desktop/imaging/jpeg_data_uri.hpp>
 
 #include <desktop/imaging/fast_png.hpp>
+#include <desktop/imaging/jpeg_markers.hpp>
+#include <desktop/imaging/png_chunks.hpp>
 
 #include <capturekit/platform/base64.hpp>
 #include <capturekit/platform/file_descriptor.hpp>
@@ -41,6 +43,53 @@ void flattenOntoWhite(QImage& image) {
     image.reinterpretAsFormat(QImage::Format_RGB32);
 }
 
+std::optional<QImage> fitted(QImage image, std::optional<int> fitLongerSide) {
+    if (fitLongerSide && std::max(image.width(), image.height()) > *fitLongerSide) {
+        return image.scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio,
+                            Qt::SmoothTransformation);
+    }
+    return image;
+}
+
+// Only the reader of the given format, never one chosen by the content or the device.
+std::optional<QImage> decodeWithQt(std::string_view bytes, ScreenshotFormat format,
+                                   std::optional<int> fitLongerSide) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    if (bytes.empty() || !buffer.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QImageReader reader(&buffer, qtFormatName(format));
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(decoderAllocationLimitMiB);
+    reader.setAutoTransform(true);
+    // The header's size, before any pixel is decoded; a decoder that cannot tell stays under
+    // the allocation limit.
+    const QSize declared = reader.size();
+    if (declared.isValid() && !declaresAcceptableSize(declared)) {
+        return std::nullopt;
+    }
+    if (fitLongerSide && declared.isValid() &&
+        std::max(declared.width(), declared.height()) > *fitLongerSide) {
+        reader.setScaledSize(declared.scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio));
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull() || !declaresAcceptableSize(image.size())) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+// Screenshot PNGs through FastPng, the other kinds through Qt's reader; both see only the
+// essential chunks.
+std::optional<QImage> decodePng(std::string_view png, std::optional<int> fitLongerSide) {
+    if (auto image = FastPng::decode(png, maxScreenshotPixels)) {
+        return fitted(std::move(*image), fitLongerSide);
+    }
+    return decodeWithQt(png, ScreenshotFormat::png, fitLongerSide);
+}
+
 } // namespace
 
 namespace ScreenshotImage {
@@ -72,37 +121,37 @@ std::optional<std::string> readFile(const std::filesystem::path& file) {
     return bytes;
 }
 
-std::optional<QImage> decode(std::string_view bytes, std::optional<int> fitLongerSide) {
-    if (auto png = FastPng::decode(bytes, maxScreenshotPixels)) {
-        if (fitLongerSide && std::max(png->width(), png->height()) > *fitLongerSide) {
-            return png->scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio,
-                               Qt::SmoothTransformation);
+std::optional<QImage> decode(std::string_view bytes, ScreenshotFormat format,
+                             std::optional<int> fitLongerSide) {
+    if (screenshotFormatOfBytes(bytes) != format) {
+        return std::nullopt;
+    }
+    switch (format) {
+    case ScreenshotFormat::png:
+        return PngChunks::essential(bytes).and_then(
+            [&](const std::string& png) { return decodePng(png, fitLongerSide); });
+    case ScreenshotFormat::jpeg:
+        if (!JpegMarkers::isWholeAndBounded(bytes)) {
+            return std::nullopt;
         }
-        return png;
+        break;
+    case ScreenshotFormat::gif:
+    case ScreenshotFormat::tiff:
+        break;
     }
-    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QBuffer buffer(&data);
-    if (bytes.empty() || !buffer.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    QImageReader reader(&buffer);
-    reader.setAllocationLimit(decoderAllocationLimitMiB);
-    reader.setAutoTransform(true);
-    // The header's size, before any pixel is decoded; a decoder that cannot tell stays under
-    // the allocation limit.
-    const QSize declared = reader.size();
-    if (declared.isValid() && !declaresAcceptableSize(declared)) {
-        return std::nullopt;
-    }
-    if (fitLongerSide && declared.isValid() &&
-        std::max(declared.width(), declared.height()) > *fitLongerSide) {
-        reader.setScaledSize(declared.scaled(*fitLongerSide, *fitLongerSide, Qt::KeepAspectRatio));
-    }
-    QImage image;
-    if (!reader.read(&image) || image.isNull() || !declaresAcceptableSize(image.size())) {
-        return std::nullopt;
-    }
-    return image;
+    return decodeWithQt(bytes, format, fitLongerSide);
+}
+
+std::optional<QImage> decode(std::string_view bytes, std::optional<int> fitLongerSide) {
+    return screenshotFormatOfBytes(bytes).and_then(
+        [&](ScreenshotFormat format) { return decode(bytes, format, fitLongerSide); });
+}
+
+std::optional<QImage> decodeFile(const std::filesystem::path& file,
+                                 std::optional<int> fitLongerSide) {
+    const auto format = screenshotFormatOfName(file.filename().native());
+    const auto bytes = format ? readFile(file) : std::nullopt;
+    return bytes ? decode(*bytes, *format, fitLongerSide) : std::nullopt;
 }
 
 QSize uploadSize(QSize size) {
@@ -150,8 +199,7 @@ std::string dataURI(std::string_view jpeg) {
 } // namespace ScreenshotImage
 
 std::optional<std::string> jpegDataURI(const std::filesystem::path& file) {
-    const auto bytes = ScreenshotImage::readFile(file);
-    const auto image = bytes ? ScreenshotImage::decode(*bytes) : std::nullopt;
+    const auto image = ScreenshotImage::decodeFile(file);
     const auto jpeg =
         image ? ScreenshotImage::encodeJpeg(ScreenshotImage::prepared(*image)) : std::nullopt;
     if (!jpeg) {

@@ -4,6 +4,12 @@
 // suite's shared one): eight keys with their defaults, and the helpers for the automatic-capture
 // switch, its switch-on date and the screenshots already handled. Storage is best effort: a
 // store that cannot be opened reads as the defaults and drops writes.
+//
+// The handled screenshots are read from the store once, at their first use, into a hash set that
+// every copy of this AppSettings shares (copies go to the worker threads that send): asking
+// whether a shot was handled never reads the store again, and recording one writes the list once
+// without reading it. The app is the list's only writer; another AppSettings made from scratch
+// reads what this one has written, but does not see its later records.
 
 #include <desktop/model/hotkey_combo.hpp>
 
@@ -12,6 +18,7 @@
 #include <capturekit/platform/preferences.hpp>
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +42,9 @@ public:
 
     // Fingerprints kept by recordSent; older ones are forgotten unless their file is still there.
     static constexpr std::size_t sentFingerprintLimit = 500;
+    // Fingerprints kept at the most, files on disk or not: a folder of more handled screenshots
+    // than this may see its oldest offered again.
+    static constexpr std::size_t sentFingerprintHardLimit = 20000;
 
     // The application's standard preferences and the system clock.
     AppSettings();
@@ -52,10 +62,14 @@ public:
     bool confirmBeforeSending() const;
     void setConfirmBeforeSending(bool on) const;
 
+    // The list as it is stored, oldest first.
     std::vector<std::string> sentFingerprints() const;
     bool wasSent(std::string_view fingerprint) const;
-    // Adds the fingerprint unless it is already there. Beyond sentFingerprintLimit the oldest are
-    // dropped, but not those of screenshots still on disk unchanged, which are never offered again.
+    // Adds the fingerprint unless it is already there, and stores the list. Beyond
+    // sentFingerprintLimit the oldest are dropped, but not those of screenshots still on disk
+    // unchanged, which are never offered again; each fingerprint's file is looked for at most once
+    // a run (the first use prunes what was stored), so one that was found stays until the next
+    // start. Beyond sentFingerprintHardLimit the oldest go regardless.
     void recordSent(const std::string& fingerprint) const;
 
     std::optional<std::string> folderOverride() const;
@@ -71,10 +85,13 @@ public:
     void setHotkeyCombo(HotkeyCombo combo) const;
 
 private:
+    class HandledList;
+
     bool flag(std::string_view key, bool fallback) const;
 
     capturekit::Preferences preferences_;
     const capturekit::Clock* clock_;
+    std::shared_ptr<HandledList> handled_;
 };
 
 } // namespace tarvo::desktop

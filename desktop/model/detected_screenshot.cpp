@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
+
 namespace tarvo::desktop {
 
 using namespace capturekit;
@@ -17,6 +20,66 @@ Date dateOf(const struct statx_timestamp& stamp) {
                 duration_cast<Date::duration>(std::chrono::nanoseconds(stamp.tv_nsec)));
 }
 
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+// The number of bytes of the UTF-8 sequence that `lead` would start.
+std::size_t sequenceLength(unsigned char lead) {
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// A valid UTF-8 path as it is (the fingerprints already stored have it so). Otherwise each byte
+// outside a valid sequence, and each "%", as %XX: two names that differ only in their bad bytes
+// keep apart, where replacing those bytes by U+FFFD made them one.
+std::string fingerprintPath(std::string_view path) {
+    if (text::isValidUTF8(path)) {
+        return std::string(path);
+    }
+    std::string encoded;
+    for (std::size_t at = 0; at < path.size();) {
+        const auto lead = static_cast<unsigned char>(path[at]);
+        const auto sequence = path.substr(at, std::min(sequenceLength(lead), path.size() - at));
+        if (lead != '%' && text::isValidUTF8(sequence)) {
+            encoded += sequence;
+            at += sequence.size();
+        } else {
+            encoded += {'%', hexDigits[lead >> 4], hexDigits[lead & 0x0F]};
+            ++at;
+        }
+    }
+    return encoded;
+}
+
+// fingerprintPath undone; absent when an escape is malformed.
+std::optional<std::string> rawPath(std::string_view encoded) {
+    std::string raw;
+    for (std::size_t at = 0; at < encoded.size(); ++at) {
+        if (encoded[at] != '%') {
+            raw += encoded[at];
+            continue;
+        }
+        unsigned int byte = 0;
+        const char* digits = encoded.data() + at + 1;
+        if (encoded.size() - at < 3 ||
+            std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2) {
+            return std::nullopt;
+        }
+        raw += static_cast<char>(byte);
+        at += 2;
+    }
+    return raw;
+}
+
+// Whether the file at `file` has the fingerprint now.
+bool hasFingerprint(const std::filesystem::path& file, std::string_view fingerprint) {
+    struct statx attributes {};
+    if (::statx(AT_FDCWD, file.c_str(), AT_SYMLINK_NOFOLLOW, STATX_SIZE | STATX_MTIME,
+                &attributes) != 0) {
+        return false;
+    }
+    const auto size = static_cast<std::int64_t>(attributes.stx_size);
+    return screenshotFingerprint(file, dateOf(attributes.stx_mtime), size) == fingerprint;
+}
+
 } // namespace
 
 std::string DetectedScreenshot::fileName() const {
@@ -27,7 +90,7 @@ std::string screenshotFingerprint(const std::filesystem::path& file, Date modifi
                                   std::int64_t size) {
     // duration_cast truncates toward zero, also before 1970.
     const auto seconds = duration_cast<std::chrono::seconds>(modified.time_since_epoch()).count();
-    return text::validUTF8(file.native()) + "|" + std::to_string(seconds) + "|" +
+    return fingerprintPath(file.native()) + "|" + std::to_string(seconds) + "|" +
            std::to_string(size);
 }
 
@@ -39,14 +102,13 @@ bool isStillOnDisk(std::string_view fingerprint) {
     if (timeBar == std::string_view::npos) {
         return false;
     }
-    const std::filesystem::path file(fingerprint.substr(0, timeBar));
-    struct statx attributes {};
-    if (::statx(AT_FDCWD, file.c_str(), AT_SYMLINK_NOFOLLOW, STATX_SIZE | STATX_MTIME,
-                &attributes) != 0) {
-        return false;
+    // A literal "%" is in a valid path as it is, so both readings of one are tried.
+    const std::string_view path = fingerprint.substr(0, timeBar);
+    if (hasFingerprint(path, fingerprint)) {
+        return true;
     }
-    const auto size = static_cast<std::int64_t>(attributes.stx_size);
-    return screenshotFingerprint(file, dateOf(attributes.stx_mtime), size) == fingerprint;
+    const auto raw = path.contains('%') ? rawPath(path) : std::nullopt;
+    return raw && !text::isValidUTF8(*raw) && hasFingerprint(*raw, fingerprint);
 }
 
 ShotProbe probeShot(const std::filesystem::path& file, Date now) {

@@ -35,12 +35,13 @@ struct DetectedScreenshot {
 };
 
 // PATH|SECONDS|SIZE, the seconds since 1970 truncated toward zero. A path that is not valid UTF-8
-// has its bad bytes replaced, so the fingerprint can travel in JSON.
+// has its bad bytes and its "%" signs percent-encoded, so the fingerprint can travel in JSON and
+// still tells such names apart.
 std::string screenshotFingerprint(const std::filesystem::path& file, capturekit::Date modified,
                                   std::int64_t size);
 
 // Whether the fingerprint names a file that is still there unchanged (same path, modification
-// second and size).
+// second and size). One stat call, two for a path with a "%".
 bool isStillOnDisk(std::string_view fingerprint);
 
 // What a candidate file is now: a shot (without a window title yet), or not yet settled (with the

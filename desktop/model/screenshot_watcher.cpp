@@ -1,5 +1,7 @@
 #include <desktop/model/screenshot_watcher.hpp>
 
+#include <desktop/imaging/screenshot_format.hpp>
+
 #include <QPointer>
 #include <QSocketNotifier>
 
@@ -21,27 +23,15 @@ using std::chrono::milliseconds;
 
 namespace {
 
-constexpr std::array<std::string_view, 6> screenshotExtensions{"png",  "jpg",  "jpeg",
-                                                               "heic", "tiff", "gif"};
-
 // Entries created, written, moved and removed, and the folder itself going away.
 constexpr std::uint32_t folderEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO |
                                        IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF |
                                        IN_ONLYDIR | IN_EXCL_UNLINK;
 
+// The names of the formats the screenshot decoder reads (never HEIC: no Qt image plugin on the
+// desktop reads it, so such a file could only fail again at every start).
 bool isCandidateName(std::string_view name) {
-    if (name.empty() || name.front() == '.') {
-        return false;
-    }
-    const auto dot = name.rfind('.');
-    if (dot == std::string_view::npos) {
-        return false;
-    }
-    std::string extension(name.substr(dot + 1));
-    std::ranges::transform(extension, extension.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return std::ranges::find(screenshotExtensions, extension) != screenshotExtensions.end();
+    return screenshotFormatOfName(name).has_value();
 }
 
 milliseconds roundedUp(std::chrono::microseconds wait) {

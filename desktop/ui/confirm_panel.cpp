@@ -36,11 +36,7 @@ QImage previewOf(const std::filesystem::path& file, const std::stop_token& stop)
     if (stop.stop_requested()) {
         return {}; // a newer shot came before this one's turn
     }
-    const auto bytes = ScreenshotImage::readFile(file);
-    if (!bytes || stop.stop_requested()) {
-        return {};
-    }
-    return ScreenshotImage::decode(*bytes, ConfirmPopupView::previewSide).value_or(QImage());
+    return ScreenshotImage::decodeFile(file, ConfirmPopupView::previewSide).value_or(QImage());
 }
 
 QLabel* label(const QString& text, QWidget* parent) {

@@ -1,6 +1,7 @@
 // The desktop app's own settings over a real preferences store in a scratch folder.
 
 #include <desktop/model/app_settings.hpp>
+#include <desktop/model/detected_screenshot.hpp>
 
 #include "support/account_sandbox.hpp"
 #include "support/manual_clock.hpp"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 using namespace capturekit;
 using tarvo::desktop::AppSettings;
@@ -69,6 +71,59 @@ TEST_F(AppSettingsTest, ADamagedStoreReadsAsTheDefaultsAndDropsWrites) {
     EXPECT_FALSE(settings.autoCaptureEnabled());
     EXPECT_TRUE(settings.selectionHotkeyEnabled());
     EXPECT_TRUE(settings.sentFingerprints().empty());
+}
+
+TEST_F(AppSettingsTest, CopiesOnOtherThreadsShareOneHandledListThatEveryRecordStores) {
+    // Read at the first use: what is stored by then counts, what another writer stores later not.
+    preferences.set(AppSettings::sentFingerprintsKey, std::vector<std::string>{"stored|1|1"});
+    EXPECT_TRUE(settings.wasSent("stored|1|1"));
+
+    std::vector<std::thread> workers;
+    for (int worker = 0; worker < 4; ++worker) {
+        workers.emplace_back([copy = settings, worker] {
+            for (int shot = 0; shot < 100; ++shot) {
+                copy.recordSent("/w" + std::to_string(worker) + "/" + std::to_string(shot) +
+                                "|1|1");
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    EXPECT_TRUE(settings.wasSent("/w3/99|1|1"));
+    const auto stored = settings.sentFingerprints();
+    EXPECT_EQ(stored.size(), 401u) << "the last write holds every record";
+    EXPECT_EQ(stored.front(), "stored|1|1");
+    EXPECT_TRUE(AppSettings(preferences, clock).wasSent("/w0/0|1|1"));
+}
+
+TEST_F(AppSettingsTest, HandledFilesStillOnDiskAreKeptUpToTheHardLimit) {
+    // One file under twenty thousand names: the paths go through links back to its own folder,
+    // which is far quicker than making as many files.
+    std::ofstream(folder / "shot.png") << "image";
+    for (int link = 0; link < 150; ++link) {
+        std::filesystem::create_directory_symlink(".", folder / ("l" + std::to_string(link)));
+    }
+    const auto fingerprintOf = [&](const std::filesystem::path& path) {
+        const auto shot = tarvo::desktop::makeShot(path, dates::now() + std::chrono::hours(1));
+        return shot ? shot->fingerprint : std::string();
+    };
+    std::vector<std::string> onDisk;
+    for (std::size_t name = 0; name < AppSettings::sentFingerprintHardLimit + 5; ++name) {
+        const auto path = folder / ("l" + std::to_string(name / 150)) /
+                          ("l" + std::to_string(name % 150)) / "shot.png";
+        onDisk.push_back(fingerprintOf(path));
+    }
+    preferences.set(AppSettings::sentFingerprintsKey, onDisk);
+
+    EXPECT_FALSE(settings.wasSent(onDisk[4])) << "the oldest beyond the hard limit";
+    EXPECT_TRUE(settings.wasSent(onDisk[5]));
+    const std::string newest = fingerprintOf(folder / "shot.png");
+    settings.recordSent(newest);
+    const auto stored = settings.sentFingerprints();
+    ASSERT_EQ(stored.size(), AppSettings::sentFingerprintHardLimit);
+    EXPECT_EQ(stored.front(), onDisk[6]);
+    EXPECT_EQ(stored.back(), newest);
 }
 
 TEST(HotkeyComboTest, ShowsTheModifiersAsPeopleTypeThemAndHoldsTheMatchingKeys) {

@@ -15,7 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <mutex>
+#include <vector>
 
 using namespace capturekit;
 using namespace std::chrono_literals;
@@ -185,6 +189,27 @@ TEST_F(UploaderAgainstBackend, AFileNameWithALineBreakTravelsAsAnEncodedKey) {
     const std::string tail = shot.fingerprint.substr(shot.fingerprint.find(".png|"));
     EXPECT_TRUE(key.ends_with("/two%0Alines%09" + tail)) << key;
     EXPECT_EQ(lastBody().value("source_ref", ""), shot.fingerprint);
+}
+
+TEST_F(UploaderAgainstBackend, NamesThatDifferOnlyInBytesThatAreNotUTF8AreBothFiled) {
+    // Saved in the same second with the same size, as two screenshots of one window often are.
+    std::vector<DetectedScreenshot> shots;
+    for (const char* name : {"same\xff.png", "same\xfe.png"}) {
+        const auto file = sandbox.folder() / name;
+        tarvo::test::writeBytes(
+            file, tarvo::test::encoded(tarvo::test::screenshotLikeImage(40, 30), "PNG"));
+        const timespec sameSecond[2] = {{1'700'000'000, 0}, {1'700'000'000, 0}};
+        ::utimensat(AT_FDCWD, file.c_str(), sameSecond, 0);
+        shots.push_back(shotOf(file));
+    }
+    ASSERT_NE(shots[0].fingerprint, shots[1].fingerprint);
+    for (const auto& shot : shots) {
+        EXPECT_EQ(uploader.uploadScreenshot(shot, std::nullopt).kind, Outcome::Kind::sent);
+    }
+    const Json filed = entries();
+    ASSERT_EQ(filed.size(), 2u) << filed.dump();
+    EXPECT_EQ(filed[0]["body"].value("source_ref", ""), shots[0].fingerprint);
+    EXPECT_EQ(filed[1]["body"].value("source_ref", ""), shots[1].fingerprint);
 }
 
 TEST_F(UploaderAgainstBackend, SelectionsAndQuickTasksAreSentWithTheirKeys) {

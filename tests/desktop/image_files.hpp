@@ -3,6 +3,7 @@
 // Image files for the screenshot tests and benchmarks: screenshot-like pictures (flat panels,
 // lines of small dark marks like text, a translucent shadow), and hand-made hostile files.
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
@@ -90,6 +91,41 @@ inline std::string pngDeclaring(std::uint32_t width, std::uint32_t height) {
     const QByteArray compressed = qCompress(zeros, 9).mid(4); // without Qt's length prefix
     return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
            pngChunk("IDAT", compressed.toStdString()) + pngChunk("IEND", "");
+}
+
+// The image encoded in memory; `progressive` for a progressive JPEG.
+inline std::string encoded(const QImage& image, const char* format, bool progressive = false) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes.toStdString();
+}
+
+// The PNG with the chunks put right after its IHDR (which always ends at byte 33).
+inline std::string withChunksAfterHeader(std::string_view png, std::string_view chunks) {
+    return std::string(png.substr(0, 33)) + std::string(chunks) + std::string(png.substr(33));
+}
+
+// A zTXt chunk whose text inflates to `inflatedSize` bytes of "A".
+inline std::string compressedTextChunk(std::size_t inflatedSize) {
+    const QByteArray text(static_cast<qsizetype>(inflatedSize), 'A');
+    const QByteArray compressed = qCompress(text, 9).mid(4); // without Qt's length prefix
+    return pngChunk("zTXt", std::string("Comment\0\0", 9) + compressed.toStdString());
+}
+
+// The JPEG with its last scan (from the last SOS marker to EOI) repeated `times` more times: a
+// progressive JPEG whose decoder goes over the whole image once a scan.
+inline std::string withLastScanRepeated(std::string_view jpeg, int times) {
+    const std::size_t lastScan = jpeg.rfind("\xFF\xDA");
+    const std::size_t end = jpeg.size() - 2; // EOI
+    std::string repeated(jpeg.substr(0, end));
+    for (int copy = 0; copy < times; ++copy) {
+        repeated += jpeg.substr(lastScan, end - lastScan);
+    }
+    return repeated + "\xFF\xD9";
 }
 
 // A 1 × 1 GIF.

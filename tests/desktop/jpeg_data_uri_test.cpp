@@ -1,8 +1,11 @@
 // Screenshots turned into JPEG data URIs: sizes, transparency, formats and hostile files.
 
 #include "desktop/image_files.hpp"
+#include "desktop/peak_memory.hpp"
 
 #include <desktop/imaging/jpeg_data_uri.hpp>
+#include <desktop/imaging/jpeg_markers.hpp>
+#include <desktop/imaging/qt_message_log.hpp>
 
 #include <capturekit/platform/base64.hpp>
 
@@ -13,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -21,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace tarvo::test;
+using tarvo::test::ScopedEnvironmentVariable;
 
 constexpr std::string_view prefix = "data:image/jpeg;base64,";
 
@@ -76,16 +81,122 @@ TEST_F(JpegDataURITest, TransparencyIsFlattenedOntoWhite) {
     EXPECT_NEAR(qGray(jpeg.pixel(30, 10)), 127, 6) << "half-transparent black is grey";
 }
 
-TEST_F(JpegDataURITest, EveryDecodableFormatIsRead) {
+TEST_F(JpegDataURITest, TheFormatIsTheOneTheNameAndTheFirstBytesBothGive) {
     const QImage image = screenshotLikeImage(64, 48);
-    for (const char* format : {"JPEG", "TIFF", "WEBP", "BMP"}) {
-        const fs::path file = folder / (std::string("shot.") + format);
-        saveImage(file, image, format);
-        EXPECT_EQ(decodedJpeg(jpegDataURI(file)).size(), QSize(64, 48)) << format;
+    for (const auto& [name, format] : {std::pair{"shot.png", "PNG"},
+                                       {"shot.JPG", "JPEG"},
+                                       {"shot.jpeg", "JPEG"},
+                                       {"shot.Tiff", "TIFF"}}) {
+        writeBytes(folder / name, encoded(image, format));
+        EXPECT_EQ(decodedJpeg(jpegDataURI(folder / name)).size(), QSize(64, 48)) << name;
     }
-    const fs::path gif = folder / "shot.gif";
-    writeBytes(gif, tinyGif());
-    EXPECT_EQ(decodedJpeg(jpegDataURI(gif)).size(), QSize(1, 1));
+    writeBytes(folder / "shot.gif", tinyGif());
+    EXPECT_EQ(decodedJpeg(jpegDataURI(folder / "shot.gif")).size(), QSize(1, 1));
+
+    // An SVG named as a PNG would draw whatever file it points at into the upload.
+    saveImage(folder / "private.png", image, "PNG");
+    const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' "
+                            "xmlns:xlink='http://www.w3.org/1999/xlink' width='64' height='48'>"
+                            "<image xlink:href='" +
+                            (folder / "private.png").string() + "' width='64' height='48'/></svg>";
+    writeBytes(folder / "leak.png", svg);
+    EXPECT_EQ(jpegDataURI(folder / "leak.png"), std::nullopt);
+    EXPECT_EQ(ScreenshotImage::decode(svg), std::nullopt) << "nor from its bytes alone";
+
+    // Name and bytes must agree, and name a format the watcher offers.
+    writeBytes(folder / "jpeg.png", encoded(image, "JPEG"));
+    writeBytes(folder / "png.gif", encoded(image, "PNG"));
+    writeBytes(folder / "webp.png", encoded(image, "WEBP"));
+    writeBytes(folder / "shot.webp", encoded(image, "WEBP"));
+    writeBytes(folder / "shot.bmp", encoded(image, "BMP"));
+    writeBytes(folder / "shot.heic", encoded(image, "PNG"));
+    for (const char* name :
+         {"jpeg.png", "png.gif", "webp.png", "shot.webp", "shot.bmp", "shot.heic"}) {
+        EXPECT_EQ(jpegDataURI(folder / name), std::nullopt) << name;
+    }
+    EXPECT_EQ(screenshotFormatOfName(".png"), std::nullopt) << "a hidden file";
+    EXPECT_EQ(screenshotFormatOfName("png"), std::nullopt);
+}
+
+TEST_F(JpegDataURITest, CompressedMetadataBeyondItsBudgetIsRefusedWithinBoundedMemory) {
+    const QImage image = screenshotLikeImage(64, 64);
+    const std::string palette = encoded(image.convertToFormat(QImage::Format_Indexed8), "PNG");
+    const std::string rgba = encoded(image, "PNG");
+    std::string bombChunks;
+    const std::string sevenMebibytes = compressedTextChunk(7 << 20);
+    for (int chunk = 0; chunk < 30; ++chunk) {
+        bombChunks += sevenMebibytes;
+    }
+    writeBytes(folder / "palette-bomb.png", withChunksAfterHeader(palette, bombChunks));
+    writeBytes(folder / "bomb.png", withChunksAfterHeader(rgba, bombChunks));
+
+    // About 1 MB of text chunks that libpng would inflate to 210 MiB, and Qt keep.
+    bool refused = false;
+    const auto growth = peakResidentGrowth([&] {
+        refused = !jpegDataURI(folder / "palette-bomb.png") && !jpegDataURI(folder / "bomb.png");
+    });
+    EXPECT_TRUE(refused);
+    ASSERT_TRUE(growth) << "the kernel keeps no resettable peak";
+    EXPECT_LT(*growth, 100 << 20);
+
+    // Metadata of an ordinary size is left out and the picture read, by either decoder.
+    const std::string text = compressedTextChunk(64 << 10);
+    writeBytes(folder / "palette.png", withChunksAfterHeader(palette, text));
+    writeBytes(folder / "rgba.png", withChunksAfterHeader(rgba, text + pngChunk("eXIf", "MM")));
+    for (const char* name : {"palette.png", "rgba.png"}) {
+        EXPECT_EQ(decodedJpeg(jpegDataURI(folder / name)).size(), QSize(64, 64)) << name;
+    }
+    EXPECT_EQ(ScreenshotImage::decode(rgba.substr(0, rgba.size() - 12)), std::nullopt)
+        << "without IEND";
+}
+
+TEST_F(JpegDataURITest, AJpegOfTooManyScansOrCutShortIsRefused) {
+    const QImage image = screenshotLikeImage(256, 192);
+    const std::string baseline = encoded(image, "JPEG");
+    const std::string progressive = encoded(image, "JPEG", true);
+    const auto scans = [](std::string_view jpeg) {
+        int count = 0;
+        for (auto at = jpeg.find("\xFF\xDA"); at != std::string_view::npos;
+             at = jpeg.find("\xFF\xDA", at + 2)) {
+            ++count;
+        }
+        return count;
+    };
+    const int extra = JpegMarkers::maxScans - scans(progressive);
+    ASSERT_GT(extra, 0);
+
+    writeBytes(folder / "baseline.jpg", baseline);
+    writeBytes(folder / "trailer.jpg", baseline + "bytes after the end marker");
+    // Stray bytes between two segments (after the 20 bytes of SOI and JFIF's APP0), which libjpeg
+    // skips with a warning.
+    writeBytes(folder / "stray.jpg", baseline.substr(0, 20) + "??" + baseline.substr(20));
+    writeBytes(folder / "progressive.jpg", withLastScanRepeated(progressive, extra));
+    for (const char* name : {"baseline.jpg", "trailer.jpg", "stray.jpg", "progressive.jpg"}) {
+        EXPECT_EQ(decodedJpeg(jpegDataURI(folder / name)).size(), QSize(256, 192)) << name;
+    }
+
+    const std::string bomb = withLastScanRepeated(progressive, extra + 1);
+    writeBytes(folder / "scans.jpg", bomb);
+    writeBytes(folder / "third.jpg", baseline.substr(0, baseline.size() / 3));
+    writeBytes(folder / "no-end.jpg", baseline.substr(0, baseline.size() - 2));
+    for (const char* name : {"scans.jpg", "third.jpg", "no-end.jpg"}) {
+        EXPECT_EQ(jpegDataURI(folder / name), std::nullopt) << name;
+    }
+    EXPECT_EQ(ScreenshotImage::decode(bomb, 320), std::nullopt) << "nor as a preview";
+}
+
+TEST(QtMessageLogTest, QtsOwnWarningsReachTheLogAsOneEscapedLine) {
+    const ScopedEnvironmentVariable toStderr("TARVO_LOG", "stderr");
+    logQtMessages();
+    ::testing::internal::CaptureStderr();
+    qWarning("%s", "Corrupt JPEG data: \"crafted\n\x1b[31mname\"");
+    const std::string logged = ::testing::internal::GetCapturedStderr();
+    qInstallMessageHandler(nullptr);
+
+    EXPECT_TRUE(logged.ends_with("[qt] notice: Corrupt JPEG data: \"crafted\\n\\x1b[31mname\"\n"))
+        << logged;
+    EXPECT_EQ(std::ranges::count(logged, '\n'), 1);
+    EXPECT_FALSE(logged.contains('\x1b'));
 }
 
 TEST_F(JpegDataURITest, BrokenAndHostileFilesGiveNothing) {

@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <vector>
+
 namespace tarvo::desktop {
 namespace {
 
@@ -51,7 +53,33 @@ TEST(DetectedScreenshotTest, TheFingerprintIsPathWholeSecondsAndSizeOfASettledRe
 
     // Before 1970 the seconds are cut toward zero, as the stored fingerprints have them.
     EXPECT_EQ(screenshotFingerprint("/s.png", Date(-1500ms), 3), "/s.png|-1|3");
-    EXPECT_EQ(screenshotFingerprint("/s\xff.png", Date(2s), 3), "/s\xEF\xBF\xBD.png|2|3");
+}
+
+TEST(DetectedScreenshotTest, NamesThatDifferOnlyInBytesThatAreNotUTF8KeepApart) {
+    // A valid path is as it always was, "%" and all; in another, bad bytes and "%" are escaped.
+    EXPECT_EQ(screenshotFingerprint("/100%FF.png", Date(2s), 3), "/100%FF.png|2|3");
+    EXPECT_EQ(screenshotFingerprint("/s\xff.png", Date(2s), 3), "/s%FF.png|2|3");
+    EXPECT_EQ(screenshotFingerprint("/s\xfe.png", Date(2s), 3), "/s%FE.png|2|3");
+    EXPECT_EQ(screenshotFingerprint("/\xc3\xa9 50%\xe9\x80.png", Date(2s), 3),
+              "/\xc3\xa9 50%25%E9%80.png|2|3");
+
+    TemporaryFolder folder;
+    const timespec sameSecond{1'700'000'000, 0};
+    std::vector<std::string> fingerprints;
+    for (const char* name : {"same\xff.png", "same\xfe.png", "50%41.png"}) {
+        writeBytes(folder / name, "image");
+        setModified(folder / name, sameSecond);
+        const auto shot = makeShot(folder / name, Date(1'800'000'000s));
+        ASSERT_TRUE(shot) << name;
+        EXPECT_TRUE(isStillOnDisk(shot->fingerprint)) << shot->fingerprint;
+        fingerprints.push_back(shot->fingerprint);
+    }
+    EXPECT_EQ(fingerprints[0], (folder / "same%FF.png|1700000000|5").string());
+    EXPECT_EQ(fingerprints[1], (folder / "same%FE.png|1700000000|5").string());
+    EXPECT_EQ(fingerprints[2], (folder / "50%41.png|1700000000|5").string());
+    fs::remove(folder / "same\xff.png");
+    EXPECT_FALSE(isStillOnDisk(fingerprints[0]));
+    EXPECT_TRUE(isStillOnDisk(fingerprints[1]));
 }
 
 TEST(DetectedScreenshotTest, AHandledShotStillInTheFolderOutlivesTheLimitOfTheSentList) {
@@ -78,10 +106,16 @@ TEST(DetectedScreenshotTest, AHandledShotStillInTheFolderOutlivesTheLimitOfTheSe
     EXPECT_TRUE(settings.wasSent(kept->fingerprint));
     EXPECT_FALSE(settings.wasSent("gone|1|1"));
 
-    // Once the file changes it is another screenshot, and its old mark may go.
+    // Once the file changes it is another screenshot, and its old mark may go: at the next start,
+    // since each file is looked for once a run.
     writeBytes(folder / "kept.png", "a longer image");
     settings.recordSent("/gone/last.png|1|1");
-    EXPECT_FALSE(settings.wasSent(kept->fingerprint));
+    EXPECT_TRUE(settings.wasSent(kept->fingerprint));
+    const AppSettings restarted(settings.preferences(), capturekit::SystemClock::shared());
+    EXPECT_TRUE(restarted.wasSent(kept->fingerprint)) << "the list is not over its limit yet";
+    restarted.recordSent("/gone/after-restart.png|1|1");
+    EXPECT_FALSE(restarted.wasSent(kept->fingerprint));
+    EXPECT_EQ(restarted.sentFingerprints().front(), "/gone/102.png|1|1");
 }
 
 TEST(WindowTitleTest, TheApplicationsNameIsTakenOffTheEndAndLongTitlesAreCut) {
