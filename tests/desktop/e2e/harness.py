@@ -76,6 +76,9 @@ class Session:
 
     def set_up(self, screen="1280x800", **environment):
         """The app gets its own folders, plain-file secrets, this backend and accessible widgets."""
+        # The programs a run drives (mousepad) keep their settings in memory: a run that ended one
+        # of them must not leave a "restore the previous session?" question for the next run.
+        os.environ["GSETTINGS_BACKEND"] = "memory"
         start_display(self, screen)
         start_window_manager(self)
         self.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
