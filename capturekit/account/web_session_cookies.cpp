@@ -19,19 +19,6 @@ bool isCookieSafe(char c) {
            std::string_view("-_.!~*'()").find(c) != std::string_view::npos;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::int64_t unixSeconds(Date date) {
     return std::chrono::duration_cast<std::chrono::seconds>(date.time_since_epoch()).count();
 }
@@ -194,22 +181,8 @@ std::string percentEncoded(std::string_view text) {
 }
 
 std::optional<std::string> percentDecoded(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            decoded += text[i];
-            continue;
-        }
-        const int high = i + 2 < text.size() + 0 ? hexValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() + 0 ? hexValue(text[i + 2]) : -1;
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        decoded += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    if (!text::isValidUTF8(decoded)) {
+    auto decoded = url::percentDecode(text);
+    if (!decoded || !text::isValidUTF8(*decoded)) {
         return std::nullopt;
     }
     return decoded;

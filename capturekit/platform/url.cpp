@@ -180,6 +180,23 @@ std::string percentEncode(std::string_view text, bool (*keep)(unsigned char byte
     return encoded;
 }
 
+std::optional<std::string> percentDecode(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            decoded += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2])) {
+            return std::nullopt;
+        }
+        decoded += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+        i += 2;
+    }
+    return decoded;
+}
+
 std::string encodePath(std::string_view path) {
     return percentEncode(path, [](unsigned char byte) {
         const auto c = static_cast<char>(byte);

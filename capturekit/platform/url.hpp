@@ -37,6 +37,8 @@ namespace capturekit::url {
 // Percent-encodes, byte by byte, every byte for which `keep` is false, as "%" and two upper-case
 // hexadecimal digits.
 std::string percentEncode(std::string_view text, bool (*keep)(unsigned char byte));
+// Every "%" and two hexadecimal digits as that byte; absent when an escape is malformed.
+std::optional<std::string> percentDecode(std::string_view text);
 
 // Percent-encodes, byte by byte, everything but the characters RFC 3986 allows in a path
 // (unreserved, sub-delims, ":" and "@") and "/". "%" itself is encoded, so the result decodes back

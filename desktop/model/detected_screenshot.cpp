@@ -1,12 +1,12 @@
 #include <desktop/model/detected_screenshot.hpp>
 
 #include <capturekit/platform/text.hpp>
+#include <capturekit/platform/url.hpp>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 
 namespace tarvo::desktop {
 
@@ -49,26 +49,6 @@ std::string fingerprintPath(std::string_view path) {
     return encoded;
 }
 
-// fingerprintPath undone; absent when an escape is malformed.
-std::optional<std::string> rawPath(std::string_view encoded) {
-    std::string raw;
-    for (std::size_t at = 0; at < encoded.size(); ++at) {
-        if (encoded[at] != '%') {
-            raw += encoded[at];
-            continue;
-        }
-        unsigned int byte = 0;
-        const char* digits = encoded.data() + at + 1;
-        if (encoded.size() - at < 3 ||
-            std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2) {
-            return std::nullopt;
-        }
-        raw += static_cast<char>(byte);
-        at += 2;
-    }
-    return raw;
-}
-
 // Whether the file at `file` has the fingerprint now.
 bool hasFingerprint(const std::filesystem::path& file, std::string_view fingerprint) {
     struct statx attributes {};
@@ -107,7 +87,7 @@ bool isStillOnDisk(std::string_view fingerprint) {
     if (hasFingerprint(path, fingerprint)) {
         return true;
     }
-    const auto raw = path.contains('%') ? rawPath(path) : std::nullopt;
+    const auto raw = path.contains('%') ? url::percentDecode(path) : std::nullopt;
     return raw && !text::isValidUTF8(*raw) && hasFingerprint(*raw, fingerprint);
 }
 
