@@ -15,7 +15,8 @@ namespace tarvo::desktop {
 using namespace capturekit;
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
-    : QObject(parent), loginItem_(executable), quickEntry_(frontmostApp_),
+    : QObject(parent), loginItem_(executable), confirmPanel_(&frontmostApp_),
+      toast_(SelectionToastController::undoWindow, &frontmostApp_), quickEntry_(frontmostApp_),
       model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
       consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
       tray_(model_.screenshots(), menu_) {

@@ -242,8 +242,8 @@ void ConfirmPopupView::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-ConfirmPanelController::ConfirmPanelController(QObject* parent)
-    : QObject(parent), tasks_(std::make_unique<BackgroundTasks>(*this)) {}
+ConfirmPanelController::ConfirmPanelController(const FrontmostApp* frontmost, QObject* parent)
+    : QObject(parent), frontmost_(frontmost), tasks_(std::make_unique<BackgroundTasks>(*this)) {}
 
 ConfirmPanelController::~ConfirmPanelController() = default;
 
@@ -342,7 +342,9 @@ void ConfirmPanelController::hide() {
 
 void ConfirmPanelController::place() {
     const QSize size(ConfirmPopupView::panelWidth, ConfirmPopupView::panelHeight);
-    if (const auto at = PanelPlacement::bottomRight(size, edgeDistance)) {
+    const QScreen* screen =
+        frontmost_ != nullptr ? PanelPlacement::screenOfFrontmost(*frontmost_) : nullptr;
+    if (const auto at = PanelPlacement::bottomRight(size, edgeDistance, screen)) {
         panel_->move(*at);
     }
 }

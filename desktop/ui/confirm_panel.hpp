@@ -4,9 +4,9 @@
 // it as a person's photo in rapport, or skip it. The model owns the queue and decides when the
 // panel shows and hides; the panel only shows the first shot and calls back.
 //
-// 320 × 260, 20 pixels from the bottom-right corner of the primary screen's available area, above
-// other windows, movable by its background. It shows without taking the keyboard from what the
-// person is doing, and takes it when clicked; then Enter and Space press the focused button,
+// 320 × 260, 20 pixels from the bottom-right corner of the available area of the person's screen,
+// above other windows, movable by its background. It shows without taking the keyboard from what
+// the person is doing, and takes it when clicked; then Enter and Space press the focused button,
 // Return elsewhere sends, Escape skips, and the focus stays put from one shot to the next.
 // The preview is read and scaled on a worker, one at a time; a newer shot cancels the older one's.
 
@@ -15,6 +15,7 @@
 #include <desktop/model/detected_screenshot.hpp>
 #include <desktop/model/screenshot_confirm_panel.hpp>
 #include <desktop/model/work_queue.hpp>
+#include <desktop/platform/frontmost_app.hpp>
 
 #include <QImage>
 #include <QPoint>
@@ -90,7 +91,9 @@ class ConfirmPanelController final : public QObject, public ScreenshotConfirmPan
     Q_OBJECT
 
 public:
-    explicit ConfirmPanelController(QObject* parent = nullptr);
+    // Placed on the screen of `frontmost`'s window when given, else on the primary screen.
+    explicit ConfirmPanelController(const FrontmostApp* frontmost = nullptr,
+                                    QObject* parent = nullptr);
     ~ConfirmPanelController() override;
 
     void setActions(Actions actions) override;
@@ -109,6 +112,7 @@ private:
     void loadPreview(const DetectedScreenshot& shot);
     ConfirmPopupView::Actions forwardingActions();
 
+    const FrontmostApp* frontmost_;
     ConfirmPopupView::Actions callbacks_;
     std::unique_ptr<QWidget> panel_;
     ConfirmPopupView* view_ = nullptr;

@@ -174,7 +174,8 @@ bool QuickEntryPanelController::isShowing() const {
 }
 
 void QuickEntryPanelController::place() {
-    if (const auto at = PanelPlacement::topCentre(QSize(panelWidth, panelHeight), topDistance)) {
+    if (const auto at = PanelPlacement::topCentre(QSize(panelWidth, panelHeight), topDistance,
+                                                  PanelPlacement::screenOfFrontmost(frontmost_))) {
         panel_->move(*at);
     }
 }

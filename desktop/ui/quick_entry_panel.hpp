@@ -1,9 +1,9 @@
 #pragma once
 
 // The one-line box the quick-entry hot key opens: 440 × 92, centred, 72 pixels below the top of
-// the primary screen's available area, above other windows. It takes the keyboard focus and gives
-// it back to the window that had it when it closes (Escape, or Enter on an empty box). Enter sends
-// the text to docket through the model and keeps the box open for the next thought.
+// the available area of the person's screen, above other windows. It takes the keyboard focus and
+// gives it back to the window that had it when it closes (Escape, or Enter on an empty box). Enter
+// sends the text to docket through the model and keeps the box open for the next thought.
 
 #include <desktop/model/selection_panels.hpp>
 #include <desktop/platform/frontmost_app.hpp>

@@ -129,8 +129,8 @@ void SelectionToastView::countDown() {
 }
 
 SelectionToastController::SelectionToastController(std::chrono::milliseconds shownFor,
-                                                   QObject* parent)
-    : QObject(parent), shownFor_(shownFor) {
+                                                   const FrontmostApp* frontmost, QObject* parent)
+    : QObject(parent), shownFor_(shownFor), frontmost_(frontmost) {
     dismissTimer_.setSingleShot(true);
     connect(&dismissTimer_, &QTimer::timeout, this, &SelectionToastController::dismiss);
 }
@@ -191,7 +191,10 @@ bool SelectionToastController::isShowing() const {
 }
 
 void SelectionToastController::place() {
-    if (const auto at = PanelPlacement::bottomRight(QSize(panelWidth, panelHeight), edgeDistance)) {
+    const QScreen* screen =
+        frontmost_ != nullptr ? PanelPlacement::screenOfFrontmost(*frontmost_) : nullptr;
+    if (const auto at =
+            PanelPlacement::bottomRight(QSize(panelWidth, panelHeight), edgeDistance, screen)) {
         panel_->move(*at);
     }
 }

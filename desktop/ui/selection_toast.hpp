@@ -3,11 +3,12 @@
 // The toast that shows a captured selection for the six seconds in which it can be taken back:
 // "Captured from APP", the text, "Undo" (with the key that undoes from the keyboard), and a bar
 // running down in 0.1-second steps. 340 × 120, 20 pixels from the bottom-right corner of the
-// primary screen's available area, above other windows; it never takes the keyboard focus from
-// the person's program, and a screen reader hears it as an alert. It only shows and reports Undo;
-// the wait and the send are the model's.
+// available area of the person's screen, above other windows; it never takes the keyboard focus
+// from the person's program, and a screen reader hears it as an alert. It only shows and reports
+// Undo; the wait and the send are the model's.
 
 #include <desktop/model/selection_panels.hpp>
+#include <desktop/platform/frontmost_app.hpp>
 
 #include <QObject>
 #include <QString>
@@ -57,7 +58,9 @@ public:
     static constexpr int panelHeight = 120;
     static constexpr std::chrono::milliseconds undoWindow{6000};
 
+    // On the screen of `frontmost`'s window when given, else on the primary screen.
     explicit SelectionToastController(std::chrono::milliseconds shownFor = undoWindow,
+                                      const FrontmostApp* frontmost = nullptr,
                                       QObject* parent = nullptr);
     ~SelectionToastController() override;
 
@@ -74,6 +77,7 @@ private:
     void place();
 
     std::chrono::milliseconds shownFor_;
+    const FrontmostApp* frontmost_;
     std::unique_ptr<QWidget> panel_;
     SelectionToastView* view_ = nullptr;
     QTimer dismissTimer_;

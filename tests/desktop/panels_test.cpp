@@ -6,6 +6,7 @@
 
 #include <desktop/platform/fake/fake_desktop_services.hpp>
 #include <desktop/ui/confirm_panel.hpp>
+#include <desktop/ui/panel_placement.hpp>
 #include <desktop/ui/quick_entry_panel.hpp>
 #include <desktop/ui/selection_toast.hpp>
 
@@ -221,6 +222,14 @@ TEST(SelectionToastTest, ANewCaptureReplacesTheTextAndRestartsTheTime) {
     runEventsFor(900ms);
     EXPECT_TRUE(toast.isShowing()) << "the first capture's time would have run out by now";
     EXPECT_TRUE(runEventsUntil([&] { return !toast.isShowing(); }, 3s));
+}
+
+TEST(PanelPlacementTest, APanelGoesToTheScreenThatHoldsTheMiddleOfTheWindow) {
+    const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
+    EXPECT_EQ(PanelPlacement::screenHolding({100, 100, 800, 600}, screens), 0u);
+    // Mostly on the right-hand monitor, though it starts on the left one.
+    EXPECT_EQ(PanelPlacement::screenHolding({1500, 200, 1600, 900}, screens), 1u);
+    EXPECT_EQ(PanelPlacement::screenHolding({5000, 5000, 10, 10}, screens), std::nullopt);
 }
 
 TEST(SelectionToastTest, ALongCaptureShowsItsStartAndHowLongItIs) {

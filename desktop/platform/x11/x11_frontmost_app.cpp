@@ -129,6 +129,22 @@ std::optional<ActiveWindow> X11FrontmostApp::active() const {
     return window;
 }
 
+std::optional<WindowBounds> X11FrontmostApp::bounds(const ActiveWindow& window) const {
+    std::lock_guard lock(mutex_);
+    const Connection& x = *connection_;
+    if (!x.isUsable() || window.id == 0) {
+        return std::nullopt;
+    }
+    const auto id = static_cast<xcb_window_t>(window.id);
+    const auto size = owned(xcb_get_geometry_reply(x.xcb, xcb_get_geometry(x.xcb, id), nullptr));
+    const auto place = owned(xcb_translate_coordinates_reply(
+        x.xcb, xcb_translate_coordinates(x.xcb, id, x.root, 0, 0), nullptr));
+    if (!size || !place) {
+        return std::nullopt; // gone
+    }
+    return WindowBounds{place->dst_x, place->dst_y, size->width, size->height};
+}
+
 bool X11FrontmostApp::activate(const ActiveWindow& window) {
     std::lock_guard lock(mutex_);
     const Connection& x = *connection_;

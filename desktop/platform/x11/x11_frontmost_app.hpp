@@ -18,6 +18,7 @@ public:
     ~X11FrontmostApp() override;
 
     std::optional<ActiveWindow> active() const override;
+    std::optional<WindowBounds> bounds(const ActiveWindow& window) const override;
     bool activate(const ActiveWindow& window) override;
 
 private:
