@@ -34,6 +34,12 @@ void installAccessibleRoles() {
 void setAccessibleRole(QWidget& widget, QAccessible::Role role) {
     installAccessibleRoles();
     widget.setProperty(roleProperty, static_cast<int>(role));
+    // With accessibility on, the widget's constructor may already have made its interface with
+    // the plain role; the next query makes it anew with this one.
+    if (auto* existing = QAccessible::queryAccessibleInterface(&widget);
+        existing != nullptr && existing->role() != role) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(existing));
+    }
 }
 
 void announceAlert(QWidget& widget) {

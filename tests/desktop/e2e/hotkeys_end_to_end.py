@@ -77,6 +77,9 @@ def editor_captures(session):
     # Undo from the keyboard, as the toast says, sends nothing; the editor keeps the focus.
     capture("Mousepad")
     shown(r"^Press Ctrl\+Alt\+Z to undo$")
+    alert = find_where(lambda node: node.getRoleName() == "alert")
+    expect(alert and alert.name.startswith("Captured from Mousepad: "),
+           "a screen reader does not hear the toast: %r" % (alert and alert.name))
     key("ctrl+alt+z")
     wait_for("the toast to go", lambda: not find_text(r"^Captured from"))
     expect(front_window_name().endswith(" - Mousepad"),

@@ -68,11 +68,22 @@ def notified_outside_the_menu(session):
     session.stop(server)
 
 
+def told_as_windows_and_separators():
+    """A screen reader hears the app's windows as windows and its separators as separators."""
+    root = application()
+    roles = [root.getChildAtIndex(index).getRoleName() for index in range(root.childCount)
+             if showing(root.getChildAtIndex(index))]
+    expect(roles and "filler" not in roles, "the app's windows are told as %r" % roles)
+    expect(find_where(lambda node: node.getRoleName() == "separator"),
+           "the menu's separators are not told as separators")
+
+
 def sign_in_form(session, options):
     open_menu()
     menu = visible_window("--name", "^tarvo Capture$")
     inside_screen("the menu", menu)
     picture(session, options, "menu")
+    told_as_windows_and_separators()
     press("Sign in to tarvo…")
     email = wait_for("the e-mail field to have the focus",
                      lambda: (field := find("Email", "text")) and is_focused(field) and field)
@@ -125,6 +136,7 @@ def second_start_and_command_line(session):
     open_menu()
     shown("^" + re.escape(EMAIL) + "$")
     wait_for("Sign out", lambda: find("Sign out", "push button"))
+    expect(find("Signed in"), "the account's symbol is not told in words")
     close_menu()
 
 
