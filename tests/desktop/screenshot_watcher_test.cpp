@@ -148,7 +148,7 @@ TEST_F(WatcherOnAFolder, ADeletedFolderIsWatchedAgainWhenItComesBackUntilStopped
     fs::remove_all(shots);
     ASSERT_TRUE(runEventsUntil([&] { return watcher.waitsForFolder(); }, 5s));
     EXPECT_FALSE(watcher.receivesEvents());
-    runEventsFor(800ms); // the scan the deletion set off finds nothing
+    runEventsFor(800ms);  // the scan the deletion set off finds nothing
     watcher.scanForNew(); // nor does the poll
     EXPECT_TRUE(watcher.isWatching());
 
