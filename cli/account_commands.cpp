@@ -175,12 +175,7 @@ std::expected<int, UsageError> status(Arguments& arguments) {
     if (const auto done = arguments.expectNoMore(); !done) {
         return std::unexpected(done.error());
     }
-    const auto& environment = CaptureConfig::environment();
-    Console::print(std::string("Environment: ") +
-                   (environment.isStaging() ? "staging" : "production"));
-    Console::print("API base: " + CaptureConfig::endpoints().apiBase());
-    Console::print(std::string("API key: ") +
-                   (environment.usesBuiltInAnonKey() ? "built in" : "from TARVO_API_KEY"));
+    printBackend();
     Console::print("Signed in: " +
                    Console::printable(SupabaseAuth::shared().currentEmail().value_or("no")));
     Console::print(std::string("Device token: ") + (TokenStore::hasToken() ? "stored" : "none"));
@@ -196,6 +191,15 @@ std::expected<int, UsageError> status(Arguments& arguments) {
 
 } // namespace
 
+void printBackend() {
+    const auto& environment = CaptureConfig::environment();
+    Console::print(std::string("Environment: ") +
+                   (environment.isStaging() ? "staging" : "production"));
+    Console::print("API base: " + CaptureConfig::endpoints().apiBase());
+    Console::print(std::string("API key: ") +
+                   (environment.usesBuiltInAnonKey() ? "built in" : "from TARVO_API_KEY"));
+}
+
 void sayHowToSignInWithoutDeviceToken() {
     if (!TokenStore::hasToken()) {
         Console::printError("No device token on this computer: sign in with `" +
@@ -207,20 +211,23 @@ void sayHowToSignInWithoutDeviceToken() {
 std::vector<Command> all() {
     return {
         {"signin", "--email EMAIL [--password-stdin]",
+         "Sign in and set this computer up for capture.",
          "Signs in, sets this computer up for capture when it has no device token yet, and asks "
          "about AI when that is undecided. The password is prompted without echo, or read from "
          "standard input with --password-stdin.",
          signIn},
-        {"signout", "", "Signs out, forgets the device token and the AI answer.", signOut},
-        {"token", "set | status",
+        {"signout", "", "Sign out and forget the device token and the AI answer.",
+         "Signs out, forgets the device token and the AI answer.", signOut},
+        {"token", "set | status", "Store a device token by hand, or say whether one is stored.",
          "set: stores the device token read from standard input.\nstatus: says whether a device "
          "token is stored (never prints it).",
          token},
         {"consent", "status | grant | decline | reset",
+         "Show, grant, decline or forget the answer about AI on captures.",
          "Whether AI may run over captures: shows, grants, declines or forgets the answer.",
          consent},
-        {"status", "", "Environment, API base, signed-in e-mail, device token, outbox count.",
-         status},
+        {"status", "", "Show the backend, the account, the device token and the outbox.",
+         "Environment, API base, signed-in e-mail, device token, outbox count.", status},
     };
 }
 

@@ -165,22 +165,24 @@ std::expected<int, UsageError> record(Arguments& arguments) {
 
 std::vector<Command> all() {
     return {
-        {"capture", "TEXT…|-",
+        {"capture", "TEXT…|-", "Capture anything — tarvo sorts it for you.",
          "Capture anything — tarvo sorts it for you. The words are joined by single spaces; - "
          "reads the text from standard input.",
          capture},
-        {"note", "TEXT…|-", "Jot a private note about someone into rapport.", note},
-        {"reflect", "TEXT…|-", "Start a reflection in diary.", reflect},
-        {"task", "TEXT…|-", "Drop a task straight into docket.", task},
-        {"open", "[--surface RAW]",
+        {"note", "TEXT…|-", "Jot a private note about someone into rapport.",
+         "Jot a private note about someone into rapport.", note},
+        {"reflect", "TEXT…|-", "Start a reflection in diary.", "Start a reflection in diary.",
+         reflect},
+        {"task", "TEXT…|-", "Drop a task straight into docket.",
+         "Drop a task straight into docket.", task},
+        {"open", "[--surface RAW]", "Open tarvo to capture something.",
          "Open tarvo to capture something: leaves the capture surface (a surface raw value such as "
          "composer; captureIntent when missing or unknown) and brings the desktop app's menu "
          "forward, starting the app when it is not running.",
          open},
-        {"record", "",
+        {"record", "", "Record a thought: leave the recording surface for the suite's apps.",
          "Record a thought: leaves the recording surface and brings the desktop app's menu "
-         "forward, "
-         "starting the app when it is not running.",
+         "forward, starting the app when it is not running.",
          record},
     };
 }

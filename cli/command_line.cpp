@@ -29,15 +29,25 @@ std::string usageLine(const Command& command) {
 }
 
 void printOverview(const std::vector<Command>& all) {
-    Console::print("usage: " + std::string(program) + " COMMAND [ARGUMENTS]\n\nCommands:");
+    std::size_t width = 0;
+    for (const auto& command : all) {
+        width = std::max(width, command.name.size());
+    }
+    Console::print("usage: " + std::string(program) + " COMMAND [ARGUMENTS]\n       " +
+                   std::string(program) + " --help | --version\n\nCommands:");
     for (const auto& command : all) {
         std::string line = "  " + std::string(command.name);
-        if (!command.synopsis.empty()) {
-            line += " " + std::string(command.synopsis);
-        }
-        Console::print(line);
+        line.append(width + 2 - command.name.size(), ' ');
+        Console::print(line + std::string(command.summary));
     }
-    Console::print("\n`" + std::string(program) + " COMMAND --help` tells more about a command.");
+    Console::print("\n`" + std::string(program) +
+                   " COMMAND --help` gives the command's usage and options.");
+}
+
+// The version, and the backend this build and environment talk to.
+void printVersion() {
+    Console::print(std::string(program) + " " TARVO_VERSION);
+    AccountCommands::printBackend();
 }
 
 int usageError(std::string_view message) {
@@ -54,6 +64,13 @@ int run(const std::vector<std::string>& words) {
     }
     if (words.front() == "--help" || words.front() == "-h" || words.front() == "help") {
         printOverview(all);
+        return ExitCode::success;
+    }
+    if (words.front() == "--version") {
+        if (words.size() > 1) {
+            return usageError("--version takes no arguments");
+        }
+        printVersion();
         return ExitCode::success;
     }
     const auto command =

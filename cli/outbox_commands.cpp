@@ -94,6 +94,7 @@ std::size_t deliverWaiting(bool force) {
 
 std::vector<Command> all() {
     return {{"outbox", "list | flush [--force]",
+             "List the captures waiting to be sent, or send them now.",
              "list: one row per queued capture (title, destination, age, last error) and a "
              "summary.\nflush: delivers the queued captures now; --force also sends those held "
              "back after repeated failures; exits 1 while captures still wait.",

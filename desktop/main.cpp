@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* usage =
     "usage: tarvo-capture-desktop [--show-menu | --open-surface RAW | --capture-selection | "
-    "--quick-entry]\n"
+    "--quick-entry | --version]\n"
     "Starts the tarvo Capture tray app, or hands the action to the one already running.\n";
 
 // The action of the command line, or an empty list for a plain start; absent when unusable.
@@ -47,6 +47,10 @@ int main(int argc, char** argv) {
     }
     if (words == QStringList{QStringLiteral("--help")}) {
         std::cout << usage;
+        return 0;
+    }
+    if (words == QStringList{QStringLiteral("--version")}) {
+        std::cout << "tarvo-capture-desktop " TARVO_VERSION "\n";
         return 0;
     }
     const auto action = actionOf(words);

@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
         std::fputs(devbackend::usage().c_str(), stdout);
         return 0;
     }
+    if (options->version) {
+        std::puts("tarvo-devbackend " TARVO_VERSION);
+        return 0;
+    }
     const devbackend::ServerSettings settings{
         .listenAddress = options->listenAddress,
         .port = options->port,

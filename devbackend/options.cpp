@@ -37,6 +37,7 @@ std::string usage() {
            "  --demo              create the demo user when missing and print its credentials\n"
            "  --verbose           print one line per request to standard error\n"
            "  --help              show this help\n"
+           "  --version           show the version\n"
            "\n"
            "It prints \"listening on http://ADDRESS:PORT\" once it answers requests, and stops\n"
            "cleanly on SIGINT or SIGTERM.\n";
@@ -60,6 +61,10 @@ std::expected<Options, std::string> parseOptions(std::span<const char* const> ar
         const std::string_view name = arguments[i];
         if (name == "--help" || name == "-h") {
             options.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            options.version = true;
             continue;
         }
         if (name == "--demo") {

@@ -20,6 +20,7 @@ struct Options {
     bool demo = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // The options, or a one-line message saying what is wrong.

@@ -139,6 +139,11 @@ void ScreenshotController::startWatching() {
             const auto window = frontmost.active();
             return window ? cleanWindowTitle(window->title, window->name) : std::nullopt;
         });
+    connect(watcher.get(), &ScreenshotWatcher::folderPresenceChanged, this, [this] {
+        if (feed_.status().startsWith(QStringLiteral("Watching "))) {
+            feed_.setStatus(idleStatus());
+        }
+    });
     folder_ = screenshotFolder(settings_.folderOverride());
     std::vector<DetectedScreenshot> backlog;
     const auto switchedOn = settings_.autoCaptureEnabledAt();

@@ -28,6 +28,25 @@ constexpr std::uint32_t folderEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MODIFY | 
                                        IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF |
                                        IN_ONLYDIR | IN_EXCL_UNLINK;
 
+// On the nearest existing parent of a missing folder: entries made or moved in (the next folder
+// on the way), and the parent itself going away.
+constexpr std::uint32_t parentEvents =
+    IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+// The deepest folder above `folder` that exists; absent for a relative path with none.
+std::optional<fs::path> nearestExistingParent(const fs::path& folder) {
+    std::error_code error;
+    for (fs::path parent = folder.parent_path(); !parent.empty(); parent = parent.parent_path()) {
+        if (fs::is_directory(parent, error)) {
+            return parent;
+        }
+        if (parent == parent.root_path()) {
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
 // The names of the formats the screenshot decoder reads (never HEIC: no Qt image plugin on the
 // desktop reads it, so such a file could only fail again at every start).
 bool isCandidateName(std::string_view name) {
@@ -132,6 +151,9 @@ void ScreenshotWatcher::scanForNew() {
     }
     if (watch_ < 0) {
         watchFolderEvents(); // the folder may be back
+        if (watch_ >= 0) {
+            emit folderPresenceChanged();
+        }
     }
     const fs::path folder = *folder_;
     const auto listing = listCandidates(folder);
@@ -189,7 +211,48 @@ void ScreenshotWatcher::watchFolderEvents() {
         connect(notifier_.get(), &QSocketNotifier::activated, this,
                 &ScreenshotWatcher::readFolderEvents);
     }
-    watch_ = ::inotify_add_watch(inotify_, folder_->c_str(), folderEvents);
+    // Each round moves the parent watch down one made folder; the depth of the path bounds it.
+    for (auto parts = std::distance(folder_->begin(), folder_->end()); parts >= 0; --parts) {
+        watch_ = ::inotify_add_watch(inotify_, folder_->c_str(), folderEvents);
+        if (watch_ >= 0) {
+            forgetParent();
+            return;
+        }
+        const auto parent = nearestExistingParent(*folder_);
+        if (!parent) {
+            forgetParent(); // the poll alone
+            return;
+        }
+        if (parentWatch_ < 0 || *parent != watchedParent_) {
+            watchParent(*parent);
+        }
+        // The next folder on the way may have been made before the watch took.
+        if (parentWatch_ < 0 || nearestExistingParent(*folder_) == parent) {
+            return;
+        }
+    }
+}
+
+void ScreenshotWatcher::watchParent(const fs::path& parent) {
+    forgetParent();
+    parentWatch_ = ::inotify_add_watch(inotify_, parent.c_str(), parentEvents);
+    if (parentWatch_ >= 0) {
+        watchedParent_ = parent;
+    }
+}
+
+void ScreenshotWatcher::forgetParent() {
+    if (parentWatch_ >= 0) {
+        ::inotify_rm_watch(inotify_, parentWatch_);
+    }
+    parentWatch_ = -1;
+    watchedParent_.clear();
+}
+
+// Whether an entry of the watched parent is the next folder on the way to the watched folder.
+bool ScreenshotWatcher::leadsToFolder(std::string_view name) const {
+    const fs::path rest = folder_ ? folder_->lexically_relative(watchedParent_) : fs::path();
+    return !rest.empty() && rest.begin()->native() == name;
 }
 
 void ScreenshotWatcher::forgetFolderEvents() {
@@ -199,11 +262,16 @@ void ScreenshotWatcher::forgetFolderEvents() {
     }
     inotify_ = -1;
     watch_ = -1;
+    parentWatch_ = -1;
+    watchedParent_.clear();
 }
 
 void ScreenshotWatcher::readFolderEvents() {
+    const bool hadFolder = watch_ >= 0;
     alignas(inotify_event) std::array<char, 16384> buffer{};
+    constexpr std::uint32_t gone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED;
     bool relevant = false;
+    bool lookAgain = false; // for the folder, or the parent to wait on
     for (;;) {
         const ssize_t length = ::read(inotify_, buffer.data(), buffer.size());
         if (length <= 0) {
@@ -212,20 +280,35 @@ void ScreenshotWatcher::readFolderEvents() {
         for (ssize_t offset = 0; offset < length;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0 &&
-                event->wd == watch_) {
-                // The folder went away or moved: the poll watches its path again once it is back.
+            if ((event->mask & IN_Q_OVERFLOW) != 0) { // its watch descriptor is -1
+                relevant = lookAgain = true;
+            } else if ((event->mask & gone) != 0 && event->wd == watch_) {
+                // The folder went away or moved: wait for it to be back.
                 ::inotify_rm_watch(inotify_, watch_);
                 watch_ = -1;
-                relevant = true;
-            } else if ((event->mask & IN_Q_OVERFLOW) != 0 ||
-                       (event->len > 0 && isCandidateName(event->name))) {
+                relevant = lookAgain = true;
+            } else if (event->wd == parentWatch_) {
+                lookAgain = lookAgain || (event->mask & gone) != 0 ||
+                            (event->len > 0 && leadsToFolder(event->name));
+            } else if (event->len > 0 && isCandidateName(event->name)) {
                 relevant = true;
             }
         }
     }
+    if (lookAgain && folder_ && watch_ < 0) {
+        std::error_code error;
+        if (parentWatch_ >= 0 && !fs::is_directory(watchedParent_, error)) {
+            forgetParent(); // gone itself: wait on its parent
+        }
+        watchFolderEvents();
+        // Images may have been saved into the folder before its watch took.
+        relevant = relevant || watch_ >= 0;
+    }
     if (relevant && folder_) {
         scheduleScan(settleInterval);
+    }
+    if (hadFolder != (watch_ >= 0)) {
+        emit folderPresenceChanged();
     }
 }
 

@@ -3,8 +3,10 @@
 // Notices new images in the screenshot folder and reports each once. Three triggers: inotify on
 // the folder (entries created, moved in or out, written and closed), a settle timer that turns a
 // burst of events into one scan 0.6 s after the last, and a 15-second poll that catches whatever
-// the events missed, including a folder that was deleted and made again. Lives on the thread
-// that created it (the main thread); onDetect is called there.
+// the events missed. A folder that does not exist yet (GNOME's Screenshots before the first
+// screenshot), or was deleted, is waited for: its nearest existing parent is watched for the next
+// folder on the way being made, and then the folder itself. Lives on the thread that created it
+// (the main thread); onDetect is called there.
 
 #include <desktop/model/detected_screenshot.hpp>
 #include <desktop/model/window_title.hpp>
@@ -20,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -59,13 +62,23 @@ public:
     const std::optional<std::filesystem::path>& folder() const { return folder_; }
     // Whether folder events are being received now (the poll runs either way).
     bool receivesEvents() const { return watch_ >= 0; }
+    // Whether the folder is missing and a parent is watched for it to be made.
+    bool waitsForFolder() const { return parentWatch_ >= 0; }
 
+signals:
+    // The folder was made or went away while watched.
+    void folderPresenceChanged();
+
+public:
     // The image files of the folder: regular, not hidden, with a screenshot extension in any
     // case, in listing order. Empty when the folder cannot be listed.
     static std::vector<std::filesystem::path> listCandidates(const std::filesystem::path& folder);
 
 private:
     void watchFolderEvents();
+    void watchParent(const std::filesystem::path& parent);
+    void forgetParent();
+    bool leadsToFolder(std::string_view name) const;
     void forgetFolderEvents();
     void readFolderEvents();
     void scheduleScan(std::chrono::milliseconds delay);
@@ -81,6 +94,8 @@ private:
     std::unordered_set<std::string> scannedFiles_;
     int inotify_ = -1;
     int watch_ = -1;
+    int parentWatch_ = -1;
+    std::filesystem::path watchedParent_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer settleTimer_;
     QTimer pollTimer_;

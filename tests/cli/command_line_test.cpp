@@ -9,9 +9,12 @@
 #include <capturekit/delivery/shared_state.hpp>
 #include <capturekit/model/raw_value.hpp>
 #include <capturekit/platform/file_secret_store.hpp>
+#include <capturekit/platform/text.hpp>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 using namespace capturekit;
 using tarvo::test::BackendClient;
@@ -250,12 +253,32 @@ TEST_F(TarvoCapture, UsageErrorsExitTwoWithOneLineAndHelpExitsZero) {
     const auto help = run({"outbox", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.output, StartsWith("usage: tarvo-capture outbox list | flush [--force]\n"));
+    // One line per command, saying what it does, in a terminal's width.
     const auto overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const auto* name : {"capture", "note", "reflect", "task", "open", "record", "signin",
-                             "signout", "token", "outbox", "consent", "status"}) {
-        EXPECT_THAT(overview.output, HasSubstr("\n  " + std::string(name)));
+    EXPECT_THAT(overview.output,
+                HasSubstr("\n  capture  Capture anything — tarvo sorts it for you.\n"));
+    EXPECT_THAT(overview.output, HasSubstr("\n  outbox   List the captures waiting to be sent"));
+    std::istringstream lines(overview.output);
+    std::vector<std::string> commands;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(capturekit::text::characterCount(line), 80u) << line;
+        if (line.starts_with("  ") && line.size() > 11 && line[2] != ' ') {
+            commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+            EXPECT_NE(line[11], ' ') << "no summary: " << line;
+        }
     }
+    EXPECT_EQ(commands, (std::vector<std::string>{"capture", "note", "reflect", "task", "open",
+                                                  "record", "signin", "signout", "token", "consent",
+                                                  "status", "outbox"}));
+}
+
+TEST_F(TarvoCapture, VersionNamesTheReleaseAndTheBackendItTalksTo) {
+    const auto version = run({"--version"}, "", {"TARVO_API_BASE=http://127.0.0.1:9"});
+    EXPECT_EQ(version.exitCode, 0) << version.errors;
+    EXPECT_EQ(version.output, "tarvo-capture " TARVO_VERSION "\nEnvironment: production\n"
+                              "API base: http://127.0.0.1:9\nAPI key: built in\n");
+    EXPECT_EQ(run({"--version", "now"}).exitCode, 2);
 }
 
 TEST_F(TarvoCapture, ConfigurationFaultsExitWithStatus78AndTheKeyFollowsTheBackend) {

@@ -1,10 +1,9 @@
-// What a screenshot file becomes (fingerprint, dates, window title) and where screenshots are.
+// What a screenshot file becomes: fingerprint, dates, window title, and whether it was handled.
 
 #include "desktop/image_files.hpp"
 
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/detected_screenshot.hpp>
-#include <desktop/model/screenshot_folder.hpp>
 #include <desktop/model/window_title.hpp>
 
 #include <support/temporary_folder.hpp>
@@ -22,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using capturekit::Date;
-using tarvo::test::ScopedEnvironmentVariable;
 using tarvo::test::TemporaryFolder;
 using tarvo::test::writeBytes;
 
@@ -132,45 +130,6 @@ TEST(WindowTitleTest, TheApplicationsNameIsTakenOffTheEndAndLongTitlesAreCut) {
     const auto cut = cleanWindowTitle(longTitle, "App");
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->size(), 240u) << "120 two-byte characters";
-}
-
-struct ScreenshotFolderTest : ::testing::Test {
-    TemporaryFolder folder;
-    ScopedEnvironmentVariable home{"HOME", folder.path().c_str()};
-    ScopedEnvironmentVariable config{"XDG_CONFIG_HOME", (folder / "config").c_str()};
-    ScreenshotFolderTest() { fs::create_directory(folder / "config"); }
-};
-
-TEST_F(ScreenshotFolderTest, TheOverrideWinsWithItsTildeExpanded) {
-    EXPECT_EQ(screenshotFolder("~/Shots"), folder / "Shots");
-    EXPECT_EQ(screenshotFolder("~"), folder.path());
-    EXPECT_EQ(screenshotFolder("/srv/shots"), fs::path("/srv/shots"));
-    EXPECT_EQ(screenshotFolder(""), folder / "Desktop");
-    EXPECT_EQ(screenshotFolder(std::nullopt), folder / "Desktop");
-}
-
-TEST_F(ScreenshotFolderTest, GnomesScreenshotsFolderThenSpectaclesThenTheDesktop) {
-    writeBytes(folder / "config/user-dirs.dirs",
-               "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
-    EXPECT_EQ(desktopScreenshotFolder(), folder / "Schreibtisch");
-
-    writeBytes(folder / "config/spectaclerc",
-               "[General]\ndefault-save-location=file:///srv/old/\n");
-    EXPECT_EQ(desktopScreenshotFolder(), fs::path("/srv/old/"));
-    writeBytes(folder / "config/spectaclerc",
-               "[General]\ndefault-save-location=file:///srv/old/\n"
-               "[ImageSave]\nimageSaveLocation=file:///home/kim/Pictures/My%20Shots/\n");
-    EXPECT_EQ(desktopScreenshotFolder(), fs::path("/home/kim/Pictures/My Shots/"));
-
-    fs::create_directories(folder / "Bilder/Screenshots");
-    EXPECT_EQ(desktopScreenshotFolder(), folder / "Bilder/Screenshots");
-}
-
-TEST(SpectacleSaveFolderTest, OnlyTheSaveKeysOfTheirGroupsCount) {
-    EXPECT_EQ(spectacleSaveFolder("[GuiConfig]\nimageSaveLocation=file:///x\n"), std::nullopt);
-    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation=\n"), std::nullopt);
-    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation=https://host/x\n"), std::nullopt);
-    EXPECT_EQ(spectacleSaveFolder("[ImageSave]\nimageSaveLocation = /tmp/s\n"), fs::path("/tmp/s"));
 }
 
 } // namespace

@@ -115,6 +115,30 @@ TEST_F(WatcherOnAFolder, ExistingImagesAreHandedOverOnceAndAFileStillBeingWritte
     EXPECT_EQ(reportedNames(), (std::vector<std::string>{"fresh.gif"}));
 }
 
+// Each wait is far shorter than the 15-second poll: the folder's creation is seen as it happens.
+TEST_F(WatcherOnAFolder, AFolderNotMadeYetIsWaitedForFromTheNearestParentThatExists) {
+    const fs::path shots = folder / "home/Pictures/Screenshots";
+    watcher.start(shots);
+    EXPECT_TRUE(watcher.isWatching());
+    EXPECT_FALSE(watcher.receivesEvents());
+    EXPECT_TRUE(watcher.waitsForFolder());
+
+    fs::create_directories(folder / "home/Videos");
+    fs::create_directory(folder / "home/Pictures");
+    runEventsFor(300ms);
+    EXPECT_TRUE(watcher.waitsForFolder());
+
+    // The first screenshot makes the folder and is saved at once, before its watch can take.
+    fs::create_directory(shots);
+    write(shots / "Screenshot from today.png", "image");
+    ASSERT_TRUE(waitForReports(1, 5s));
+    EXPECT_EQ(reported[0].fileName(), "Screenshot from today.png");
+    EXPECT_TRUE(watcher.receivesEvents());
+    EXPECT_FALSE(watcher.waitsForFolder());
+    write(shots / "second.png", "image");
+    ASSERT_TRUE(waitForReports(2, 5s));
+}
+
 TEST_F(WatcherOnAFolder, ADeletedFolderIsWatchedAgainWhenItComesBackUntilStopped) {
     const fs::path shots = folder / "Screenshots";
     fs::create_directory(shots);
@@ -122,20 +146,24 @@ TEST_F(WatcherOnAFolder, ADeletedFolderIsWatchedAgainWhenItComesBackUntilStopped
     EXPECT_TRUE(watcher.receivesEvents());
 
     fs::remove_all(shots);
-    runEventsFor(200ms);
+    ASSERT_TRUE(runEventsUntil([&] { return watcher.waitsForFolder(); }, 5s));
     EXPECT_FALSE(watcher.receivesEvents());
-    watcher.scanForNew(); // the poll, with nothing to list
+    runEventsFor(800ms);  // the scan the deletion set off finds nothing
+    watcher.scanForNew(); // nor does the poll
     EXPECT_TRUE(watcher.isWatching());
 
-    fs::create_directory(shots);
-    watcher.scanForNew();
-    EXPECT_TRUE(watcher.receivesEvents());
-    write(shots / "back.png", "image");
-    ASSERT_TRUE(waitForReports(1));
+    // Made elsewhere with an image in it, and moved into place whole.
+    fs::create_directory(folder / "staging");
+    write(folder / "staging/back.png", "image");
+    fs::rename(folder / "staging", shots);
+    ASSERT_TRUE(waitForReports(1, 5s));
     EXPECT_EQ(reported[0].fileName(), "back.png");
+    EXPECT_TRUE(watcher.receivesEvents());
 
     watcher.stop();
     EXPECT_FALSE(watcher.isWatching());
+    fs::remove_all(shots);
+    fs::create_directory(shots);
     write(shots / "after.png", "x");
     runEventsFor(1000ms);
     watcher.scanForNew();
