@@ -1,6 +1,7 @@
 #include <desktop/app_shell.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
+#include <desktop/platform/unsupported_hotkey_service.hpp>
 #include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>
@@ -15,7 +16,8 @@ namespace tarvo::desktop {
 using namespace capturekit;
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
-    : QObject(parent), loginItem_(executable), quickEntry_(frontmostApp_),
+    : QObject(parent), session_(DesktopSession::current()), loginItem_(executable),
+      hotkeys_(hotkeysFor(session_)), quickEntry_(frontmostApp_),
       model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
       consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
       tray_(model_.screenshots(), menu_) {
@@ -29,7 +31,20 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
 }
 
 DesktopServices AppShell::services() {
-    return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps(), notifier_};
+    return {loginItem_, folderOpener_, frontmostApp_, *hotkeys_, selection_.steps(), notifier_};
+}
+
+// X11 grabs only where X11 is the whole session: under XWayland they fire only while an X11
+// window has focus, which would make the keys work by chance.
+std::unique_ptr<HotkeyService> AppShell::hotkeysFor(const DesktopSession& session) {
+    const auto& log = desktopLog(LogCategory::app);
+    if (session.allowsX11Grabs()) {
+        log.notice("An X11 session (" + session.reason + "): global keys are X11 grabs.");
+        return std::make_unique<X11HotkeyService>();
+    }
+    log.notice("A " + session.kindName() + " session (" + session.reason +
+               "): this desktop lets no app set global keys; they are bound in its settings.");
+    return std::make_unique<UnsupportedHotkeyService>();
 }
 
 void AppShell::showAbout() {

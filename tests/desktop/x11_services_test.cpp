@@ -169,7 +169,8 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsG
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
+    ASSERT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
 
     type({XK_Control_L, XK_Alt_L, XK_c});
     EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }, 5s));
@@ -186,11 +187,27 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsG
                DefaultRootWindow(other));
 }
 
+TEST_F(X11ServicesTest, AKeyAnotherProgramHoldsIsTakenAndLeavesNoGrabBehind) {
+    const auto keycode = XKeysymToKeycode(other, XK_t);
+    XGrabKey(other, keycode, ControlMask | Mod1Mask, DefaultRootWindow(other), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(other, False);
+    X11HotkeyService hotkeys;
+    auto key = hotkeys.makeHotkey(2, 'T', [] {});
+    EXPECT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::taken);
+    XUngrabKey(other, keycode, ControlMask | Mod1Mask, DefaultRootWindow(other));
+    XSync(other, False);
+    EXPECT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
+}
+
 TEST_F(X11ServicesTest, KeyRepeatsDoNotFireAgainAndOtherEventsPassOn) {
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
+    ASSERT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
     const auto root = static_cast<xcb_window_t>(DefaultRootWindow(other));
     const auto event = [&](std::uint8_t type, KeySym letter, xcb_timestamp_t time,
                            xcb_window_t window) {
