@@ -17,8 +17,9 @@ using namespace capturekit;
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
     : QObject(parent), session_(DesktopSession::current()), loginItem_(executable),
-      hotkeys_(hotkeysFor(session_)), quickEntry_(frontmostApp_),
-      model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
+      hotkeys_(hotkeysFor(session_)), selection_(!session_.allowsX11Grabs()),
+      quickEntry_(frontmostApp_), model_(services(), {toast_, quickEntry_, confirmPanel_}),
+      menu_(model_),
       consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
       tray_(model_.screenshots(), menu_) {
     qApp->setStyleSheet(WindowFit::focusStyleSheet());
@@ -39,11 +40,15 @@ DesktopServices AppShell::services() {
 std::unique_ptr<HotkeyService> AppShell::hotkeysFor(const DesktopSession& session) {
     const auto& log = desktopLog(LogCategory::app);
     if (session.allowsX11Grabs()) {
-        log.notice("An X11 session (" + session.reason + "): global keys are X11 grabs.");
+        log.notice("An X11 session (" + session.reason +
+                   "): global keys are X11 grabs; selected text through accessibility, PRIMARY "
+                   "and the copy keystroke.");
         return std::make_unique<X11HotkeyService>();
     }
     log.notice("A " + session.kindName() + " session (" + session.reason +
-               "): this desktop lets no app set global keys; they are bound in its settings.");
+               "): this desktop lets no app set global keys, so they are bound in its settings; "
+               "selected text is read through accessibility (and X11's PRIMARY for XWayland "
+               "windows), never with a copy keystroke.");
     return std::make_unique<UnsupportedHotkeyService>();
 }
 

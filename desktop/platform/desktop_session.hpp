@@ -32,6 +32,7 @@ struct DesktopSession {
 
     // "X11", "Wayland", "XWayland".
     std::string kindName() const;
+    // Grabs and synthetic keys reach every window only where X11 is the whole session.
     bool allowsX11Grabs() const { return kind == SessionKind::x11; }
     bool hasX11Display() const { return kind != SessionKind::wayland; }
 };
