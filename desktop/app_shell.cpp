@@ -1,6 +1,7 @@
 #include <desktop/app_shell.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
+#include <desktop/platform/unsupported_hotkey_service.hpp>
 #include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>
@@ -15,9 +16,11 @@ namespace tarvo::desktop {
 using namespace capturekit;
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
-    : QObject(parent), loginItem_(executable), confirmPanel_(&frontmostApp_),
-      toast_(SelectionToastController::undoWindow, &frontmostApp_), quickEntry_(frontmostApp_),
-      model_(services(), {toast_, quickEntry_, confirmPanel_}), menu_(model_),
+    : QObject(parent), session_(DesktopSession::current()), loginItem_(executable),
+      hotkeys_(hotkeysFor(session_)), selection_(!session_.allowsX11Grabs()),
+      confirmPanel_(&frontmostApp_), toast_(SelectionToastController::undoWindow, &frontmostApp_),
+      quickEntry_(frontmostApp_), model_(services(), {toast_, quickEntry_, confirmPanel_}),
+      menu_(model_),
       consent_(services(), [this](bool granted) { model_.account().recordConsent(granted); }),
       tray_(model_.screenshots(), menu_) {
     qApp->setStyleSheet(WindowFit::focusStyleSheet());
@@ -30,7 +33,24 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
 }
 
 DesktopServices AppShell::services() {
-    return {loginItem_, folderOpener_, frontmostApp_, hotkeys_, selection_.steps(), notifier_};
+    return {loginItem_, folderOpener_, frontmostApp_, *hotkeys_, selection_.steps(), notifier_};
+}
+
+// X11 grabs only where X11 is the whole session: under XWayland they fire only while an X11
+// window has focus, which would make the keys work by chance.
+std::unique_ptr<HotkeyService> AppShell::hotkeysFor(const DesktopSession& session) {
+    const auto& log = desktopLog(LogCategory::app);
+    if (session.allowsX11Grabs()) {
+        log.notice("An X11 session (" + session.reason +
+                   "): global keys are X11 grabs; selected text through accessibility, PRIMARY "
+                   "and the copy keystroke.");
+        return std::make_unique<X11HotkeyService>();
+    }
+    log.notice("A " + session.kindName() + " session (" + session.reason +
+               "): this desktop lets no app set global keys, so they are bound in its settings; "
+               "selected text is read through accessibility (and X11's PRIMARY for XWayland "
+               "windows), never with a copy keystroke.");
+    return std::make_unique<UnsupportedHotkeyService>();
 }
 
 void AppShell::showAbout() {

@@ -6,6 +6,7 @@
 
 #include <desktop/model/capture_menu_model.hpp>
 #include <desktop/platform/autostart_login_item.hpp>
+#include <desktop/platform/desktop_session.hpp>
 #include <desktop/platform/freedesktop_notifier.hpp>
 #include <desktop/platform/system_folder_opener.hpp>
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
@@ -39,13 +40,15 @@ public:
 
 private:
     DesktopServices services();
+    static std::unique_ptr<HotkeyService> hotkeysFor(const DesktopSession& session);
     void showAbout();
 
+    DesktopSession session_;
     SystemFolderOpener folderOpener_;
     AutostartLoginItem loginItem_;
     FreedesktopNotifier notifier_;
     X11FrontmostApp frontmostApp_;
-    X11HotkeyService hotkeys_;
+    std::unique_ptr<HotkeyService> hotkeys_;
     X11SelectionServices selection_;
     ConfirmPanelController confirmPanel_;
     SelectionToastController toast_;

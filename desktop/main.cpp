@@ -2,6 +2,7 @@
 // to the running one and ends.
 
 #include <desktop/app_shell.hpp>
+#include <desktop/diagnosis.hpp>
 #include <desktop/imaging/qt_message_log.hpp>
 #include <desktop/platform/instance_channel.hpp>
 #include <desktop/platform/quit_signals.hpp>
@@ -19,8 +20,9 @@ namespace {
 
 constexpr const char* usage =
     "usage: tarvo-capture-desktop [--show-menu | --open-surface RAW | --capture-selection | "
-    "--quick-entry | --version]\n"
-    "Starts the tarvo Capture tray app, or hands the action to the one already running.\n";
+    "--quick-entry | --diagnose | --version]\n"
+    "Starts the tarvo Capture tray app, or hands the action to the one already running.\n"
+    "--diagnose says what this session offers the app: tray, hot keys, selected text, keyring.\n";
 
 // The action of the command line, or an empty list for a plain start; absent when unusable.
 std::optional<QStringList> actionOf(const QStringList& words) {
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     if (words == QStringList{QStringLiteral("--version")}) {
         std::cout << "tarvo-capture-desktop " TARVO_VERSION "\n";
         return 0;
+    }
+    if (words == QStringList{QStringLiteral("--diagnose")}) {
+        return tarvo::desktop::Diagnosis::run(argc, argv);
     }
     const auto action = actionOf(words);
     if (!action) {

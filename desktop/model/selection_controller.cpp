@@ -93,7 +93,7 @@ std::optional<QString> SelectionController::holdUndoKey() {
         undoHotkey_ = services_.hotkeys.makeHotkey(undoKeyID, 'Z', [this] { undoSelection(); });
     }
     undoWindowEnd_.start(undoWindow_);
-    if (!undoHotkey_->registerCombo(modifiers(hotkeyCombo_))) {
+    if (undoHotkey_->registerCombo(modifiers(hotkeyCombo_)) != HotkeyRegistration::registered) {
         undoHotkey_.reset();
         return std::nullopt;
     }
@@ -107,17 +107,29 @@ template <typename T> void SelectionController::publish(T& field, T value) {
     }
 }
 
-QString SelectionController::registrationProblem(char letter) const {
-    return qtText("Couldn’t register " + shortcutText(hotkeyCombo_, letter) +
-                  " — another app may have it.");
+// The row's line for a registration: nothing when it worked, and nothing either where the session
+// sets no global keys, which the rows tell once for both keys.
+QString SelectionController::registrationProblem(HotkeyRegistration registration, char letter) {
+    publish(globalKeysSupported_, registration != HotkeyRegistration::unsupported);
+    const std::string shortcut = shortcutText(hotkeyCombo_, letter);
+    switch (registration) {
+    case HotkeyRegistration::registered:
+    case HotkeyRegistration::unsupported:
+        return {};
+    case HotkeyRegistration::taken:
+        return qtText("Couldn’t register " + shortcut + " — another app may have it.");
+    case HotkeyRegistration::refused:
+        break;
+    }
+    return qtText("Couldn’t register " + shortcut + ".");
 }
 
 void SelectionController::registerSelectionHotkey() {
     if (!hotkey_) {
         hotkey_ = services_.hotkeys.makeHotkey(selectionKeyID, 'C', [this] { captureSelection(); });
     }
-    const bool registered = hotkey_->registerCombo(modifiers(hotkeyCombo_));
-    publish(hotkeyStatus_, registered ? QString() : registrationProblem('C'));
+    const auto registration = hotkey_->registerCombo(modifiers(hotkeyCombo_));
+    publish(hotkeyStatus_, registrationProblem(registration, 'C'));
 }
 
 void SelectionController::registerQuickEntryHotkey() {
@@ -125,8 +137,8 @@ void SelectionController::registerQuickEntryHotkey() {
         quickEntryHotkey_ =
             services_.hotkeys.makeHotkey(quickEntryKeyID, 'T', [this] { showQuickEntry(); });
     }
-    const bool registered = quickEntryHotkey_->registerCombo(modifiers(hotkeyCombo_));
-    publish(quickEntryStatus_, registered ? QString() : registrationProblem('T'));
+    const auto registration = quickEntryHotkey_->registerCombo(modifiers(hotkeyCombo_));
+    publish(quickEntryStatus_, registrationProblem(registration, 'T'));
 }
 
 void SelectionController::setSelectionHotkeyEnabled(bool on) {

@@ -30,6 +30,7 @@ class SelectionController final : public QObject {
     Q_PROPERTY(QString hotkeyStatus READ hotkeyStatus NOTIFY changed)
     Q_PROPERTY(bool quickEntryEnabled READ quickEntryEnabled NOTIFY changed)
     Q_PROPERTY(QString quickEntryStatus READ quickEntryStatus NOTIFY changed)
+    Q_PROPERTY(bool globalKeysSupported READ globalKeysSupported NOTIFY changed)
 
 public:
     static constexpr std::uint32_t selectionKeyID = 1;
@@ -49,6 +50,8 @@ public:
     HotkeyCombo hotkeyCombo() const { return hotkeyCombo_; }
     bool quickEntryEnabled() const { return quickEntryEnabled_; }
     QString quickEntryStatus() const { return quickEntryStatus_; }
+    // False once the session has said it lets no program set global keys.
+    bool globalKeysSupported() const { return globalKeysSupported_; }
     std::size_t runningTaskCount() const { return tasks_->runningCount(); }
 
     // The quit path: the toast goes and a selection still inside its undo window is sent at once.
@@ -79,7 +82,7 @@ private:
     // The undo key for the undo window now starting; its name when the desktop gave it.
     std::optional<QString> holdUndoKey();
     void setHotkeyStatus(const QString& status);
-    QString registrationProblem(char letter) const;
+    QString registrationProblem(HotkeyRegistration registration, char letter);
     void finishCapture(const CaptureResult& result);
     void sendAfterUndoWindow(const TextSelectionCapture::Result& result);
     void finishSelectionSend(const SelectionSend& sent);
@@ -99,6 +102,7 @@ private:
     HotkeyCombo hotkeyCombo_;
     bool quickEntryEnabled_;
     QString quickEntryStatus_;
+    bool globalKeysSupported_ = true;
     std::unique_ptr<GlobalHotkey> hotkey_;
     std::unique_ptr<GlobalHotkey> quickEntryHotkey_;
     std::unique_ptr<GlobalHotkey> undoHotkey_;

@@ -87,6 +87,8 @@ std::optional<Failure::Missing> missingForCopy(const SelectionSteps& steps) {
         logger().error("cannot synthesise keystroke — the X server has no XTEST");
         return steps.selectedText.accessibilityOn() ? Failure::Missing::xtest
                                                     : Failure::Missing::xtestAndAccessibility;
+    case Synthesis::waylandSession:
+        break;
     }
     return Failure::Missing::display;
 }
@@ -95,6 +97,15 @@ std::expected<Result, Failure> copyFallback(const SelectionSteps& steps,
                                             const std::optional<AccessibleFocus>& focus,
                                             const std::optional<ActiveWindow>& app) {
     const auto name = appName(app);
+    // Before the terminal check: under Wayland the frontmost program is often unknown, and the
+    // person is better told which programs can be read.
+    if (steps.copy.canSynthesise() == Synthesis::waylandSession) {
+        logger().info("no copy keystroke in a Wayland session");
+        return std::unexpected(Failure{Failure::Kind::notTrusted, name,
+                                       steps.selectedText.accessibilityOn()
+                                           ? Failure::Missing::waylandCopy
+                                           : Failure::Missing::waylandAccessibility});
+    }
     if (!maySendCopyKeystroke(steps, focus, app)) {
         logger().info("no copy keystroke: the program is or may be a terminal");
         return std::unexpected(Failure{Failure::Kind::noSelection, name});
@@ -140,6 +151,14 @@ std::string missingMessage(Failure::Missing missing, const std::optional<std::st
     case Failure::Missing::xtestAndAccessibility:
         return "Can’t read selected text: turn on the accessibility bus (AT-SPI); the X server "
                "has no XTEST extension.";
+    case Failure::Missing::waylandCopy:
+        return "No selected text found in " + app.value_or("the active app") +
+               ". Under Wayland selected text is read through accessibility: GTK and Qt apps, "
+               "Firefox, Chromium and LibreOffice work; terminals and other apps don’t.";
+    case Failure::Missing::waylandAccessibility:
+        return "Can’t read selected text: turn on the accessibility bus (AT-SPI). Under Wayland "
+               "it is the only way to read a selection (GTK and Qt apps, Firefox, Chromium, "
+               "LibreOffice).";
     }
     return {};
 }

@@ -42,8 +42,9 @@ struct Result {
 struct Failure {
     enum class Kind { noSelection, copyTimedOut, notTrusted, passwordField };
     // What the session lacks when the copy keystroke cannot be sent (`notTrusted`): an X display,
-    // or the XTEST extension, and then whether accessibility was there to read instead.
-    enum class Missing { display, xtest, xtestAndAccessibility };
+    // or the XTEST extension, and then whether accessibility was there to read instead; or a
+    // Wayland session, where accessibility is the only way, with or without its bus.
+    enum class Missing { display, xtest, xtestAndAccessibility, waylandCopy, waylandAccessibility };
     Kind kind;
     std::optional<std::string> app;
     Missing missing = Missing::display;

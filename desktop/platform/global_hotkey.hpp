@@ -17,13 +17,24 @@ struct HotkeyModifiers {
     bool operator==(const HotkeyModifiers&) const = default;
 };
 
+// How a registration went.
+enum class HotkeyRegistration {
+    registered,
+    // Another program holds the combination.
+    taken,
+    // The system refused it for another reason (no keyboard map for the letter, no display).
+    refused,
+    // This session lets no program set global keys.
+    unsupported,
+};
+
 class GlobalHotkey {
 public:
     // Dropping the key releases its registration.
     virtual ~GlobalHotkey() = default;
-    // Registers the letter with the modifiers, releasing any earlier registration first. False
-    // when the system refused it (another program holds the key); the key then never fires.
-    virtual bool registerCombo(HotkeyModifiers modifiers) = 0;
+    // Registers the letter with the modifiers, releasing any earlier registration first. Unless
+    // registered, the key never fires.
+    virtual HotkeyRegistration registerCombo(HotkeyModifiers modifiers) = 0;
 };
 
 class HotkeyService {

@@ -10,7 +10,9 @@
 namespace tarvo::desktop {
 
 // Whether keystrokes can be sent on this session, or what is missing for it.
-enum class Synthesis { available, noDisplay, noXTest };
+// `waylandSession`: the compositor takes no synthetic keys from apps, and under XWayland they
+// would reach X11 windows only.
+enum class Synthesis { available, noDisplay, noXTest, waylandSession };
 
 struct CopyTimedOut {};
 struct CannotSynthesise {};

@@ -16,11 +16,6 @@ using namespace MenuRows;
 
 namespace {
 
-bool isWaylandSession() {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
 // The modifiers as a choice reads them: "Ctrl+Alt", without the "+" that waits for a letter.
 QString choiceText(HotkeyCombo combo) {
     QString modifiers = qtText(glyphs(combo));
@@ -76,15 +71,15 @@ void HotkeyRows::build() {
     layout->addWidget(capture_);
     layout->addWidget(captureNote_);
     layout->addWidget(captureStatus_);
-    if (isWaylandSession()) {
-        // X11 grabs see only X11 windows there; the desktop's own shortcuts reach every window.
-        layout->addWidget(note(QStringLiteral("In this Wayland session these keys reach X11 "
-                                              "windows only. To use them everywhere, bind these "
-                                              "commands in your desktop’s keyboard settings:\n"
-                                              "tarvo-capture-desktop --capture-selection\n"
-                                              "tarvo-capture-desktop --quick-entry"),
-                               this));
-    }
+    unsupportedNote_ = note(QStringLiteral("This desktop doesn’t let apps set global keys. Bind "
+                                           "these commands to keys in your desktop’s keyboard "
+                                           "settings instead:\n"
+                                           "tarvo-capture-desktop --capture-selection\n"
+                                           "tarvo-capture-desktop --quick-entry"),
+                            this);
+    unsupportedNote_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                              Qt::TextSelectableByKeyboard);
+    layout->addWidget(unsupportedNote_);
     layout->addLayout(shortcutRow);
     layout->addWidget(shortcutHint_);
     layout->addWidget(quickEntry_);
@@ -100,6 +95,7 @@ void HotkeyRows::refresh() {
                                          "seconds — Undo cancels it.")
                               .arg(qtText(shortcutText(combo, 'C'))));
     showText(captureStatus_, selection_.hotkeyStatus());
+    unsupportedNote_->setVisible(!selection_.globalKeysSupported());
     {
         const QSignalBlocker quiet(shortcut_);
         shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));

@@ -32,6 +32,7 @@ private:
     QCheckBox* capture_ = nullptr;
     QLabel* captureNote_ = nullptr;
     QLabel* captureStatus_ = nullptr;
+    QLabel* unsupportedNote_ = nullptr;
     QComboBox* shortcut_ = nullptr;
     QLabel* shortcutHint_ = nullptr;
     QCheckBox* quickEntry_ = nullptr;

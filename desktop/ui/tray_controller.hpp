@@ -3,10 +3,14 @@
 // The tray icon and where the menu opens. When the desktop has no tray at start (GNOME without
 // the extension, or an autostart before the panel), the controller waits for one for
 // `trayWait`, then shows the menu as a small normal window; it keeps looking, and adopts the
-// tray as soon as one appears.
+// tray as soon as one appears. A StatusNotifierWatcher (the D-Bus tray of KDE Plasma, waybar,
+// GNOME's AppIndicator extension) is watched for all along: one that appears later gets the app's
+// own StatusNotifierItem, and one that leaves brings the menu window back.
 
 #include <desktop/model/screenshot_controller.hpp>
+#include <desktop/platform/status_notifier_item.hpp>
 
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -26,7 +30,7 @@ public:
 
     // Brings the menu forward: under the tray icon when there is one, else as a window.
     void showMenu();
-    bool hasTray() const { return tray_.isVisible(); }
+    bool hasTray() const;
 
 signals:
     // The icon is in the tray (at start or adopted later).
@@ -34,12 +38,21 @@ signals:
 
 private:
     void lookForTray();
+    void watcherAppeared();
+    void watcherLeft();
+    void adoptTray();
+    void toggleMenu();
     void activated(QSystemTrayIcon::ActivationReason reason);
     void updateIcon();
 
     ScreenshotController& screenshots_;
     MenuWindow& menu_;
     QSystemTrayIcon tray_;
+    // Whether Qt's own icon went over D-Bus: Qt chose so at start, with a watcher on the bus.
+    bool qtIconOnDBus_ = false;
+    bool watcherPresent_ = false;
+    QDBusServiceWatcher watcher_;
+    StatusNotifierItem item_;
     QTimer look_;
     QTimer fallback_;
     int placementWaits_ = 0;

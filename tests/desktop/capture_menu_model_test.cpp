@@ -240,6 +240,21 @@ struct SelectionModelTest : MenuModelTest {
     tarvo::test::RecordingQuickEntry& quickEntry = recorders.quickEntry;
 };
 
+TEST_F(SelectionModelTest, ASessionWithoutGlobalKeysIsToldOnceAndNotBlamedOnOtherApps) {
+    fakes.hotkeys.unsupported = true;
+    const auto model = makeSignedIn(2s);
+    auto& selection = model->selection();
+    EXPECT_FALSE(selection.globalKeysSupported());
+    EXPECT_TRUE(selection.hotkeyStatus().isEmpty());
+    EXPECT_TRUE(selection.quickEntryStatus().isEmpty());
+    EXPECT_TRUE(fakes.hotkeys.registered.empty());
+    // The commands still work, as a key bound in the desktop's settings runs them.
+    fakes.selectedText.accessible = "chosen words";
+    selection.captureSelection();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toast.shown.empty(); }, 5000));
+    EXPECT_EQ(toast.shown.back(), "chosen words");
+}
+
 TEST_F(SelectionModelTest, SignedOutTheKeySaysSoAndTakenKeysSayWhichOne) {
     const HotkeyModifiers controlAlt{.control = true, .alt = true};
     const HotkeyModifiers controlSuper{.control = true, .super = true};

@@ -2,6 +2,7 @@
 // the terminal probe over this process's own files.
 
 #include <desktop/platform/autostart_login_item.hpp>
+#include <desktop/platform/desktop_session.hpp>
 #include <desktop/platform/instance_channel.hpp>
 #include <desktop/platform/proc_terminal_probe.hpp>
 
@@ -323,3 +324,26 @@ TEST(ProcTerminalProbeTest, AProcessHoldingAPseudoTerminalsMasterSideIsATerminal
 }
 
 } // namespace
+
+TEST(DesktopSessionTest, TheSessionKindFollowsQtsPlatformAndTheCompositorsDisplay) {
+    using tarvo::desktop::DesktopSession;
+    using tarvo::desktop::SessionKind;
+    const auto x11 = DesktopSession::detect("xcb", "", "XFCE");
+    EXPECT_EQ(x11.kind, SessionKind::x11);
+    EXPECT_TRUE(x11.allowsX11Grabs());
+    EXPECT_EQ(x11.desktop, "XFCE");
+    EXPECT_EQ(x11.reason, "Qt's platform is \"xcb\" and WAYLAND_DISPLAY is unset");
+
+    const auto xwayland = DesktopSession::detect("xcb", "wayland-0", "KDE");
+    EXPECT_EQ(xwayland.kind, SessionKind::xwayland);
+    EXPECT_EQ(xwayland.kindName(), "XWayland");
+    EXPECT_FALSE(xwayland.allowsX11Grabs()) << "grabs would fire only over X11 windows";
+    EXPECT_TRUE(xwayland.hasX11Display());
+
+    for (const auto* display : {"wayland-1", ""}) {
+        const auto native = DesktopSession::detect("wayland-egl", display, "sway");
+        EXPECT_EQ(native.kind, SessionKind::wayland) << display;
+        EXPECT_FALSE(native.hasX11Display());
+    }
+    EXPECT_EQ(DesktopSession::detect("offscreen", "wayland-1", "").kind, SessionKind::wayland);
+}

@@ -109,6 +109,26 @@ TEST_F(TextSelectionCaptureTest, SaysWhatWentWrong) {
     EXPECT_EQ(clipboard.keystrokes, 4);
 }
 
+TEST_F(TextSelectionCaptureTest,
+       UnderWaylandAccessibilityIsTheOnlyWayAndTheMessageSaysWhereItWorks) {
+    clipboard.synthesis = Synthesis::waylandSession;
+    clipboard.answer = "never copied";
+    selected.accessible = "read through accessibility";
+    // The frontmost program is unknown to a Wayland client: any active window's focus is read.
+    EXPECT_EQ(capture(std::nullopt)->text, "read through accessibility");
+    selected.accessible.reset();
+    EXPECT_EQ(failureText(std::nullopt),
+              "No selected text found in the active app. Under Wayland selected text is read "
+              "through accessibility: GTK and Qt apps, Firefox, Chromium and LibreOffice work; "
+              "terminals and other apps don’t.");
+    selected.busOn = false;
+    EXPECT_EQ(failureText(editor), "Can’t read selected text: turn on the accessibility bus "
+                                   "(AT-SPI). Under Wayland it is the only way to read a "
+                                   "selection (GTK and Qt apps, Firefox, Chromium, LibreOffice).");
+    EXPECT_EQ(clipboard.keystrokes, 0);
+    EXPECT_TRUE(clipboard.items.empty());
+}
+
 TEST_F(TextSelectionCaptureTest, APasswordFieldGivesNothingAtAll) {
     selected.role = AccessibleFocus::Role::passwordText;
     selected.accessible = "●●●●●●●";

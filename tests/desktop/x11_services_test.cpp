@@ -5,6 +5,7 @@
 #include "support/child_process.hpp"
 
 #include <desktop/model/text_selection_capture.hpp>
+#include <desktop/platform/x11/accessibility_bus.hpp>
 #include <desktop/platform/x11/x11_error_trap.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
 #include <desktop/platform/x11/x11_selection_services.hpp>
@@ -143,9 +144,12 @@ protected:
     }
 
     template <typename Step> auto onCaptureThread(Step step) {
+        return onCaptureThreadOf(services, step);
+    }
+    template <typename Step> static auto onCaptureThreadOf(X11SelectionServices& on, Step step) {
         auto promise = std::make_shared<std::promise<decltype(step())>>();
         auto future = promise->get_future();
-        services.thread().post([promise, step]() mutable { promise->set_value(step()); });
+        on.thread().post([promise, step]() mutable { promise->set_value(step()); });
         runEventsUntil([&] { return future.wait_for(0s) == std::future_status::ready; }, 10s);
         return future.get();
     }
@@ -169,7 +173,8 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsG
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
+    ASSERT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
 
     type({XK_Control_L, XK_Alt_L, XK_c});
     EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }, 5s));
@@ -186,11 +191,27 @@ TEST_F(X11ServicesTest, AHotKeyFiresOncePerPressUntilItIsDroppedAndThenGivesItsG
                DefaultRootWindow(other));
 }
 
+TEST_F(X11ServicesTest, AKeyAnotherProgramHoldsIsTakenAndLeavesNoGrabBehind) {
+    const auto keycode = XKeysymToKeycode(other, XK_t);
+    XGrabKey(other, keycode, ControlMask | Mod1Mask, DefaultRootWindow(other), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(other, False);
+    X11HotkeyService hotkeys;
+    auto key = hotkeys.makeHotkey(2, 'T', [] {});
+    EXPECT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::taken);
+    XUngrabKey(other, keycode, ControlMask | Mod1Mask, DefaultRootWindow(other));
+    XSync(other, False);
+    EXPECT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
+}
+
 TEST_F(X11ServicesTest, KeyRepeatsDoNotFireAgainAndOtherEventsPassOn) {
     X11HotkeyService hotkeys;
     int fired = 0;
     auto key = hotkeys.makeHotkey(1, 'C', [&] { ++fired; });
-    ASSERT_TRUE(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}));
+    ASSERT_EQ(key->registerCombo(HotkeyModifiers{.control = true, .alt = true}),
+              HotkeyRegistration::registered);
     const auto root = static_cast<xcb_window_t>(DefaultRootWindow(other));
     const auto event = [&](std::uint8_t type, KeySym letter, xcb_timestamp_t time,
                            xcb_window_t window) {
@@ -343,6 +364,44 @@ TEST_F(X11ServicesTest, APasswordGivesNothingATerminalNoKeystrokeAndAnEmptyClipb
     EXPECT_GT(canvas->keys, 0);
     const Atom clipboard = XInternAtom(other, "CLIPBOARD", False);
     EXPECT_TRUE(runEventsUntil([&] { return XGetSelectionOwner(other, clipboard) == None; }, 5s));
+}
+
+TEST_F(X11ServicesTest, WithoutAnyX11TheSelectionIsReadThroughTheSessionsAccessibilityBus) {
+    using TextSelectionCapture::Failure;
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* field = new QLineEdit("read with no X server");
+    layout->addWidget(field);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return QApplication::activeWindow() == &window; }, 5s));
+    field->setFocus();
+    field->selectAll();
+    ASSERT_TRUE(runEventsUntil([&] { return field->hasFocus(); }, 5s));
+
+    // A native Wayland client: no display to open, no bus address in the environment.
+    const std::string display = std::getenv("DISPLAY");
+    ::unsetenv("DISPLAY");
+    ::unsetenv("AT_SPI_BUS_ADDRESS");
+    X11SelectionServices wayland(true);
+    X11Connection none;
+    EXPECT_EQ(findAccessibilityBus(none, 2s), AccessibilityBusSource::sessionBus);
+    std::optional<std::expected<TextSelectionCapture::Result, Failure>> captured;
+    // The toolkit announces its widgets on the bus shortly after they are shown.
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            captured = onCaptureThreadOf(wayland, [&] {
+                return TextSelectionCapture::capture(wayland.steps(), std::nullopt);
+            });
+            return captured->has_value();
+        },
+        10s))
+        << captured->error().message(HotkeyCombo::controlOption);
+    EXPECT_EQ(none.display(), nullptr);
+    ::setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ((*captured)->text, "read with no X server");
+    EXPECT_EQ((*captured)->method, "accessibility");
+    EXPECT_EQ(wayland.copy().canSynthesise(), Synthesis::waylandSession);
 }
 
 } // namespace

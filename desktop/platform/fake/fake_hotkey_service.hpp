@@ -16,6 +16,8 @@ class FakeHotkeyService final : public HotkeyService {
 public:
     // Modifiers and letter pairs that registrations are refused for.
     std::vector<std::pair<HotkeyModifiers, char>> takenByOthers;
+    // A session that lets no program set global keys.
+    bool unsupported = false;
     // The registered modifiers of each live key, by id.
     std::map<std::uint32_t, HotkeyModifiers> registered;
 
@@ -41,14 +43,17 @@ private:
         Key(FakeHotkeyService& service, std::uint32_t id, char letter)
             : service_(service), id_(id), letter_(letter) {}
         ~Key() override { service_.registered.erase(id_); }
-        bool registerCombo(HotkeyModifiers modifiers) override {
+        HotkeyRegistration registerCombo(HotkeyModifiers modifiers) override {
             service_.registered.erase(id_);
+            if (service_.unsupported) {
+                return HotkeyRegistration::unsupported;
+            }
             if (std::ranges::find(service_.takenByOthers, std::pair(modifiers, letter_)) !=
                 service_.takenByOthers.end()) {
-                return false;
+                return HotkeyRegistration::taken;
             }
             service_.registered[id_] = modifiers;
-            return true;
+            return HotkeyRegistration::registered;
         }
 
     private:

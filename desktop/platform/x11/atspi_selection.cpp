@@ -1,5 +1,7 @@
 #include <desktop/platform/x11/atspi_selection.hpp>
 
+#include <desktop/platform/x11/accessibility_bus.hpp>
+
 #include <atspi/atspi.h>
 
 #include <chrono>
@@ -189,13 +191,7 @@ std::optional<AccessibleFocus> focusInActiveWindow(AtspiAccessible* application,
 } // namespace
 
 bool AtspiSelection::busIsOn() const {
-    const char* address = std::getenv("AT_SPI_BUS_ADDRESS");
-    if (address != nullptr && *address != '\0') {
-        return true;
-    }
-    // The bus launcher announces the bus on the root window of X sessions.
-    const auto bus = connection_.property(connection_.root(), "AT_SPI_BUS");
-    return bus && bus->count > 0;
+    return findAccessibilityBus(connection_, std::chrono::milliseconds(callTimeoutMs)).has_value();
 }
 
 bool AtspiSelection::start() {

@@ -9,12 +9,14 @@ namespace tarvo::desktop {
 namespace {
 
 std::atomic<Display*> trappedDisplay{nullptr};
-std::atomic<bool> errorSeen{false};
+// The code of the first error since the trap was set or last asked; 0 when none.
+std::atomic<int> firstError{0};
 XErrorHandler previousHandler = nullptr;
 
 int trapError(Display* display, XErrorEvent* error) {
     if (display == trappedDisplay.load()) {
-        errorSeen = true;
+        int none = 0;
+        firstError.compare_exchange_strong(none, error->error_code);
         return 0;
     }
     return previousHandler != nullptr ? previousHandler(display, error) : 0;
@@ -24,7 +26,7 @@ int trapError(Display* display, XErrorEvent* error) {
 
 X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);
-    errorSeen = false;
+    firstError = 0;
     trappedDisplay = display_;
     previousHandler = XSetErrorHandler(trapError);
 }
@@ -36,8 +38,12 @@ X11ErrorTrap::~X11ErrorTrap() {
 }
 
 bool X11ErrorTrap::failed() {
+    return failure() != 0;
+}
+
+int X11ErrorTrap::failure() {
     XSync(display_, False);
-    return errorSeen.exchange(false);
+    return firstError.exchange(0);
 }
 
 } // namespace tarvo::desktop

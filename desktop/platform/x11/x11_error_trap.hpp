@@ -18,6 +18,8 @@ public:
     // Waits until the server has handled every request sent so far; true when any of them failed
     // since the trap was set or last asked.
     bool failed();
+    // The same, giving the code of the first error (BadAccess, …), or 0.
+    int failure();
 
 private:
     Display* display_;

@@ -31,15 +31,18 @@ X11GlobalHotkey::~X11GlobalHotkey() {
     release();
 }
 
-bool X11GlobalHotkey::registerCombo(HotkeyModifiers held) {
+HotkeyRegistration X11GlobalHotkey::registerCombo(HotkeyModifiers held) {
     release();
     const unsigned int keycode = service_.keycode(letter_);
-    const unsigned int modifiers = x11Modifiers(held);
-    if (keycode == 0 || !service_.grab(*this, keycode, modifiers)) {
-        return false;
+    if (keycode == 0) {
+        return HotkeyRegistration::refused;
     }
-    grab_ = Grab{keycode, modifiers};
-    return true;
+    const unsigned int modifiers = x11Modifiers(held);
+    const auto registration = service_.grab(*this, keycode, modifiers);
+    if (registration == HotkeyRegistration::registered) {
+        grab_ = Grab{keycode, modifiers};
+    }
+    return registration;
 }
 
 bool X11GlobalHotkey::matches(unsigned int keycode, unsigned int modifiers) const {

@@ -20,7 +20,7 @@ public:
                     std::function<void()> action);
     ~X11GlobalHotkey() override;
 
-    bool registerCombo(HotkeyModifiers held) override;
+    HotkeyRegistration registerCombo(HotkeyModifiers held) override;
 
     std::uint32_t id() const { return id_; }
     bool matches(unsigned int keycode, unsigned int modifiers) const;

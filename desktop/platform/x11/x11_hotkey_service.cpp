@@ -80,9 +80,10 @@ std::vector<unsigned int> X11HotkeyService::lockVariants() const {
     return variants;
 }
 
-bool X11HotkeyService::grab(X11GlobalHotkey& key, unsigned int keycode, unsigned int modifiers) {
+HotkeyRegistration X11HotkeyService::grab(X11GlobalHotkey& key, unsigned int keycode,
+                                          unsigned int modifiers) {
     if (display_ == nullptr) {
-        return false;
+        return HotkeyRegistration::refused;
     }
     const auto variants = lockVariants();
     X11ErrorTrap trap(display_);
@@ -90,16 +91,16 @@ bool X11HotkeyService::grab(X11GlobalHotkey& key, unsigned int keycode, unsigned
         XGrabKey(display_, static_cast<int>(keycode), modifiers | variant, root_, False,
                  GrabModeAsync, GrabModeAsync);
     }
-    if (trap.failed()) {
-        // Another program holds the key in some lock state: keep none of the grabs.
+    if (const int error = trap.failure(); error != 0) {
+        // Refused in some lock state (BadAccess: another program holds it): keep none of the grabs.
         for (const unsigned int variant : variants) {
             XUngrabKey(display_, static_cast<int>(keycode), modifiers | variant, root_);
         }
         trap.failed();
-        return false;
+        return error == BadAccess ? HotkeyRegistration::taken : HotkeyRegistration::refused;
     }
     grabbed_.push_back(&key);
-    return true;
+    return HotkeyRegistration::registered;
 }
 
 void X11HotkeyService::ungrab(X11GlobalHotkey& key, unsigned int keycode, unsigned int modifiers) {

@@ -30,7 +30,7 @@ public:
     // The key code of a letter on the current keyboard map; 0 when it has none.
     unsigned int keycode(char letter) const;
     // Grabs the key with the modifiers in every lock state; on any refusal nothing stays grabbed.
-    bool grab(X11GlobalHotkey& key, unsigned int keycode, unsigned int modifiers);
+    HotkeyRegistration grab(X11GlobalHotkey& key, unsigned int keycode, unsigned int modifiers);
     void ungrab(X11GlobalHotkey& key, unsigned int keycode, unsigned int modifiers);
 
 private:

@@ -19,8 +19,8 @@ unsigned long resourceIdMask() {
 
 } // namespace
 
-X11SelectionServices::X11SelectionServices()
-    : selectedText_(connection_, resourceIdMask()), clipboard_(connection_), copy_(connection_),
-      modifiers_(connection_) {}
+X11SelectionServices::X11SelectionServices(bool waylandSession)
+    : selectedText_(connection_, resourceIdMask()), clipboard_(connection_),
+      copy_(connection_, waylandSession), modifiers_(connection_) {}
 
 } // namespace tarvo::desktop

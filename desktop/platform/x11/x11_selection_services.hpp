@@ -16,7 +16,8 @@ namespace tarvo::desktop {
 
 class X11SelectionServices {
 public:
-    X11SelectionServices();
+    // In a Wayland session (XWayland included) the steps send no copy keystroke.
+    explicit X11SelectionServices(bool waylandSession = false);
 
     SelectedText& selectedText() { return selectedText_; }
     ClipboardStore& clipboard() { return clipboard_; }

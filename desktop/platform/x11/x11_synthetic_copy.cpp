@@ -19,6 +19,9 @@ constexpr std::chrono::milliseconds holdTime{8};
 } // namespace
 
 Synthesis X11SyntheticCopy::canSynthesise() {
+    if (waylandSession_) {
+        return Synthesis::waylandSession;
+    }
     if (connection_.display() == nullptr) {
         return Synthesis::noDisplay;
     }

@@ -10,8 +10,9 @@ namespace tarvo::desktop {
 
 class X11SyntheticCopy final : public SyntheticCopy {
 public:
-    explicit X11SyntheticCopy(X11Connection& connection)
-        : connection_(connection), reader_(connection) {}
+    // `waylandSession`: the session's compositor is not this X server, so no keystroke is sent.
+    explicit X11SyntheticCopy(X11Connection& connection, bool waylandSession = false)
+        : connection_(connection), reader_(connection), waylandSession_(waylandSession) {}
 
     Synthesis canSynthesise() override;
     CopyResult copy(std::chrono::milliseconds timeout) override;
@@ -21,6 +22,7 @@ private:
 
     X11Connection& connection_;
     X11SelectionReader reader_;
+    bool waylandSession_;
 };
 
 } // namespace tarvo::desktop
