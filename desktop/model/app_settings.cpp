@@ -167,6 +167,14 @@ void AppSettings::recordSent(const std::string& fingerprint) const {
     handled_->add(preferences_, fingerprint);
 }
 
+void AppSettings::setFolderOverride(const std::optional<std::string>& folder) const {
+    if (folder) {
+        preferences_.set(folderOverrideKey, *folder);
+    } else {
+        preferences_.remove(folderOverrideKey);
+    }
+}
+
 std::optional<std::string> AppSettings::folderOverride() const {
     return preferences_.get<std::string>(folderOverrideKey);
 }

@@ -73,6 +73,8 @@ public:
     void recordSent(const std::string& fingerprint) const;
 
     std::optional<std::string> folderOverride() const;
+    // Stores the folder to watch; absent removes it, so the desktop's own folder is watched.
+    void setFolderOverride(const std::optional<std::string>& folder) const;
 
     // Absent reads as on; a stored false as off.
     bool selectionHotkeyEnabled() const;

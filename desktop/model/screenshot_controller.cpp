@@ -33,6 +33,7 @@ ScreenshotController::ScreenshotController(DesktopServices services, AppSettings
       account_(account), feed_(feed), isEnabled_(settings_.autoCaptureEnabled()),
       confirmBeforeSending_(settings_.confirmBeforeSending()),
       folder_(screenshotFolder(settings_.folderOverride())),
+      hasChosenFolder_(settings_.folderOverride().has_value()),
       tasks_(std::make_unique<BackgroundTasks>(*this)) {
     const QPointer<ScreenshotController> self(this);
     const auto call = [self](void (ScreenshotController::*action)()) {
@@ -287,6 +288,31 @@ void ScreenshotController::skipAllPending() {
     feed_.setLastEvent(QStringLiteral("Skipped %1").arg(pendingQueue_.size()));
     setPendingQueue({});
     refreshQueue();
+}
+
+QString ScreenshotController::watchedFolderText() const {
+    return qtText(displayedFolder(folder_)) +
+           (screenshotFolderExists(folder_) ? QString() : QStringLiteral(" (not there yet)"));
+}
+
+void ScreenshotController::chooseFolder(const QString& folder) {
+    if (!folder.isEmpty()) {
+        setFolderOverride(folder.toStdString());
+    }
+}
+
+void ScreenshotController::useDesktopFolder() {
+    setFolderOverride(std::nullopt);
+}
+
+void ScreenshotController::setFolderOverride(const std::optional<std::string>& folder) {
+    settings_.setFolderOverride(folder);
+    hasChosenFolder_ = folder.has_value();
+    folder_ = screenshotFolder(settings_.folderOverride());
+    emit changed();
+    if (watcher_) {
+        startWatching(); // watching moves to the new folder
+    }
 }
 
 void ScreenshotController::openScreenshotFolder() {

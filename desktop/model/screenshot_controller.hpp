@@ -58,6 +58,10 @@ public:
     // component. Read without touching the settings store.
     const std::filesystem::path& watchedFolder() const { return folder_; }
     QString watchedFolderName() const;
+    // The folder as the menu's row shows it ("~/Pictures/Screenshots"), and whether it was chosen
+    // in the menu rather than taken from the desktop.
+    QString watchedFolderText() const;
+    bool hasChosenFolder() const { return hasChosenFolder_; }
     std::size_t runningTaskCount() const { return tasks_->runningCount(); }
 
     // The watcher's report of a new screenshot: sent at once, or queued for the person.
@@ -75,12 +79,16 @@ public slots:
     void sendAllPending();
     void skipAllPending();
     void openScreenshotFolder();
+    // "Screenshot folder…" and "Use the desktop's folder": watching moves there at once.
+    void chooseFolder(const QString& folder);
+    void useDesktopFolder();
 
 signals:
     void changed();
 
 private:
     void startWatching();
+    void setFolderOverride(const std::optional<std::string>& folder);
     void stopWatching();
     void uploadShot(const DetectedScreenshot& shot, const std::optional<Route>& route);
     void finishUpload(const DesktopUploader::Report& report, const QString& name,
@@ -99,6 +107,7 @@ private:
     bool isEnabled_;
     bool confirmBeforeSending_;
     std::filesystem::path folder_;
+    bool hasChosenFolder_ = false;
     std::unique_ptr<ScreenshotWatcher> watcher_;
     std::vector<DetectedScreenshot> pendingQueue_;
     // The uploads' lane; it goes after the tasks, which stop the upload running on it.

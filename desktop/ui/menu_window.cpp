@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -126,6 +127,40 @@ void MenuWindow::buildScreenshotRows(QVBoxLayout& layout) {
     layout.addWidget(confirm_);
     layout.addWidget(review_, 0, Qt::AlignLeft);
     layout.addWidget(openFolder_, 0, Qt::AlignLeft);
+
+    folderLine_ = note(QString(), content_);
+    auto* chooseFolder = new QPushButton(QStringLiteral("Screenshot folder…"), content_);
+    useDesktopFolder_ = new QPushButton(QStringLiteral("Use the desktop’s folder"), content_);
+    connect(chooseFolder, &QPushButton::clicked, this, &MenuWindow::askForFolder);
+    connect(useDesktopFolder_, &QPushButton::clicked, &screenshots,
+            &ScreenshotController::useDesktopFolder);
+    auto* folderButtons = new QHBoxLayout;
+    folderButtons->addWidget(chooseFolder);
+    folderButtons->addWidget(useDesktopFolder_);
+    folderButtons->addStretch(1);
+    layout.addWidget(folderLine_);
+    layout.addLayout(folderButtons);
+}
+
+// A folder chooser of its own, not modal: the menu goes on answering meanwhile.
+void MenuWindow::askForFolder() {
+    auto* chooser = new QFileDialog(nullptr, QStringLiteral("Screenshot folder"));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setFileMode(QFileDialog::Directory);
+    chooser->setOption(QFileDialog::ShowDirsOnly);
+    std::filesystem::path start = model_.screenshots().watchedFolder();
+    std::error_code error;
+    while (!start.empty() && !std::filesystem::is_directory(start, error) &&
+           start != start.root_path()) {
+        start = start.parent_path();
+    }
+    chooser->setDirectory(QString::fromStdString(start.string()));
+    connect(chooser, &QFileDialog::fileSelected, &model_.screenshots(),
+            &ScreenshotController::chooseFolder);
+    if (isPopup()) {
+        hide();
+    }
+    chooser->open();
 }
 
 void MenuWindow::buildAIRows(QVBoxLayout& layout) {
@@ -230,6 +265,8 @@ void MenuWindow::refreshScreenshotRows() {
     review_->setText(QStringLiteral("Review %1 waiting").arg(toReview));
     review_->setVisible(toReview >= 1);
     openFolder_->setText("Open " + screenshots.watchedFolderName());
+    folderLine_->setText(QStringLiteral("Screenshot folder: ") + screenshots.watchedFolderText());
+    useDesktopFolder_->setVisible(screenshots.hasChosenFolder());
 }
 
 bool MenuWindow::isPopup() const {

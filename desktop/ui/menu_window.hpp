@@ -60,6 +60,7 @@ private:
     void buildSystemRows(QVBoxLayout& layout);
     void refresh();
     void refreshScreenshotRows();
+    void askForFolder();
     // Sizes the window to its rows, within its screen, scrolling what does not fit.
     void fit();
     void present();
@@ -81,6 +82,8 @@ private:
     QCheckBox* confirm_ = nullptr;
     QPushButton* review_ = nullptr;
     QPushButton* openFolder_ = nullptr;
+    QLabel* folderLine_ = nullptr;
+    QPushButton* useDesktopFolder_ = nullptr;
     QPushButton* decideAI_ = nullptr;
     QCheckBox* useAI_ = nullptr;
     QLabel* aiOffNote_ = nullptr;

@@ -566,6 +566,31 @@ TEST_F(ScreenshotModelTest, AnUploadThatEndsAfterSignOutLeavesTheSignedOutStatus
     EXPECT_EQ(feed.status(), "Signed out");
 }
 
+TEST_F(ScreenshotModelTest, AChosenFolderIsWatchedAtOnceAndTheDesktopsOneComesBack) {
+    const auto model = makeWatcher();
+    auto& screenshots = model->screenshots();
+    screenshots.setAutoCapture(true);
+    EXPECT_TRUE(screenshots.hasChosenFolder()) << "the test's folder is a chosen one";
+
+    const auto elsewhere = tarvo::test::menuModelSandbox() / "Elsewhere";
+    screenshots.chooseFolder(QString::fromStdString(elsewhere.string()));
+    EXPECT_EQ(screenshots.watchedFolder(), elsewhere);
+    EXPECT_TRUE(screenshots.watchedFolderText().endsWith(" (not there yet)"));
+    EXPECT_EQ(model->feed().status(), "Watching Elsewhere (the folder isn’t there yet)");
+    std::filesystem::create_directory(elsewhere);
+    std::this_thread::sleep_for(20ms);
+    tarvo::test::saveImage(elsewhere / "moved.png", tarvo::test::screenshotLikeImage(40, 30),
+                           "PNG");
+    ASSERT_TRUE(waitFor([&] { return model->feed().lastEvent() == "Sent moved.png"; }))
+        << model->feed().lastEvent().toStdString();
+    EXPECT_EQ(AppSettings().folderOverride(), elsewhere.string());
+
+    screenshots.useDesktopFolder();
+    EXPECT_FALSE(screenshots.hasChosenFolder());
+    EXPECT_EQ(AppSettings().folderOverride(), std::nullopt);
+    EXPECT_NE(screenshots.watchedFolder(), elsewhere);
+}
+
 TEST_F(ScreenshotModelTest, WithoutATokenNothingIsWatchedAndStoppingEmptiesTheQueue) {
     const auto signedOut = makeWatcher(false);
     signedOut->screenshots().setAutoCapture(true);
