@@ -62,6 +62,13 @@ bool hasFingerprint(const std::filesystem::path& file, std::string_view fingerpr
 
 } // namespace
 
+bool takenBefore(const DetectedScreenshot& first, const DetectedScreenshot& second) {
+    if (first.createdAt != second.createdAt) {
+        return first.createdAt < second.createdAt;
+    }
+    return first.url.filename() < second.url.filename();
+}
+
 std::string DetectedScreenshot::fileName() const {
     return text::validUTF8(url.filename().native());
 }

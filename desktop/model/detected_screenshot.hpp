@@ -34,6 +34,9 @@ struct DetectedScreenshot {
     bool operator==(const DetectedScreenshot&) const = default;
 };
 
+// The order screenshots are offered in: the time they were taken, then their names.
+bool takenBefore(const DetectedScreenshot& first, const DetectedScreenshot& second);
+
 // PATH|SECONDS|SIZE, the seconds since 1970 truncated toward zero. A path that is not valid UTF-8
 // has its bad bytes and its "%" signs percent-encoded, so the fingerprint can travel in JSON and
 // still tells such names apart.

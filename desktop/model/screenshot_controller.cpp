@@ -156,7 +156,7 @@ void ScreenshotController::startWatching() {
     watcher->start(folder_);
     watcher_ = std::move(watcher);
     feed_.setStatus(idleStatus());
-    std::ranges::stable_sort(backlog, {}, &DetectedScreenshot::createdAt);
+    std::ranges::stable_sort(backlog, takenBefore);
     for (const auto& shot : backlog) {
         handleDetected(shot);
     }

@@ -159,7 +159,7 @@ void ScreenshotWatcher::scanForNew() {
     const auto listing = listCandidates(folder);
     const Date now = clock_->now();
     std::optional<std::chrono::microseconds> nextSettle;
-    QPointer<ScreenshotWatcher> alive(this);
+    std::vector<DetectedScreenshot> settled;
     for (const fs::path& file : listing) {
         if (knownFiles_.contains(file.native())) {
             continue;
@@ -168,15 +168,20 @@ void ScreenshotWatcher::scanForNew() {
         if (probe.settlesIn) {
             nextSettle = std::min(nextSettle.value_or(*probe.settlesIn), *probe.settlesIn);
         }
-        if (!probe.shot) {
-            continue;
+        if (probe.shot) {
+            knownFiles_.insert(file.native());
+            settled.push_back(std::move(*probe.shot));
         }
-        knownFiles_.insert(file.native());
+    }
+    // Offered in the order they were taken, not the folder's listing order.
+    std::ranges::stable_sort(settled, takenBefore);
+    QPointer<ScreenshotWatcher> alive(this);
+    for (auto& shot : settled) {
         if (title_) {
-            probe.shot->frontmostWindowTitle = title_();
+            shot.frontmostWindowTitle = title_();
         }
         if (onDetect_) {
-            onDetect_(*probe.shot);
+            onDetect_(shot);
         }
         // The callback may have stopped this watcher, started it elsewhere or deleted it.
         if (!alive || folder_ != folder) {

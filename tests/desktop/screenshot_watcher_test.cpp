@@ -74,6 +74,26 @@ TEST_F(WatcherOnAFolder, AFileWrittenInTwoStepsIsReportedOnceWithItsFinalSizeSoo
     EXPECT_TRUE(reported[0].fingerprint.ends_with("|5000"));
 }
 
+TEST_F(WatcherOnAFolder, ShotsThatSettleTogetherAreOfferedInTheOrderTheyWereTaken) {
+    watcher.start(folder.path());
+    // Taken in this order; a folder lists its entries in an order of its own.
+    for (const char* name : {"zebra.png", "apple.png", "mango.png", "kiwi.png"}) {
+        write(folder / name, "image");
+        std::this_thread::sleep_for(15ms);
+    }
+    ASSERT_TRUE(waitForReports(4));
+    EXPECT_EQ(reportedNames(),
+              (std::vector<std::string>{"zebra.png", "apple.png", "mango.png", "kiwi.png"}));
+
+    // Taken in the same instant, they go by name.
+    DetectedScreenshot one;
+    one.url = folder / "b.png";
+    DetectedScreenshot two;
+    two.url = folder / "a.png";
+    EXPECT_TRUE(takenBefore(two, one));
+    EXPECT_FALSE(takenBefore(one, two));
+}
+
 TEST_F(WatcherOnAFolder, RenamedAndReplacedFilesAreNewScreenshotsWhileHiddenAndOtherFilesAreNot) {
     watcher.start(folder.path());
     write(folder / "a.png", "first");
