@@ -246,6 +246,20 @@ TEST(SelectionToastTest, ALongCaptureShowsItsStartAndHowLongItIs) {
     EXPECT_EQ(SelectionToastView::shownText("short enough"), "short enough");
 }
 
+TEST(SelectionToastTest, SelectedMarkupIsShownAndToldAsTheCharactersItIs) {
+    widgets();
+    SelectionToastController toast;
+    const QString markup = "<h1><font color=red>Nothing selected, nothing will be sent</font></h1>";
+    toast.show(markup, QString("<b>Editor</b>"), std::nullopt, [] {});
+    EXPECT_TRUE(labels(toast.panel()).contains(markup));
+    EXPECT_TRUE(labels(toast.panel()).contains("Captured from <b>Editor</b>"));
+    for (const auto* label : toast.panel()->findChildren<QLabel*>()) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    }
+    const auto* alert = QAccessible::queryAccessibleInterface(toast.panel());
+    EXPECT_EQ(alert->text(QAccessible::Name), "Captured from <b>Editor</b>: " + markup);
+}
+
 class QuickEntryPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
