@@ -105,10 +105,15 @@ std::vector<DetectedScreenshot> ScreenshotWatcher::scanExisting(const fs::path& 
     const Date now = clock_->now();
     scannedFiles_.clear();
     for (const fs::path& file : listCandidates(folder)) {
-        if (auto shot = makeShot(file, now, title_)) {
+        if (auto shot = probeShot(file, now).shot) {
             scannedFiles_.insert(file.native());
             shots.push_back(std::move(*shot));
         }
+    }
+    // One look at the frontmost window for all of them, however many there are.
+    const auto title = title_ && !shots.empty() ? title_() : std::nullopt;
+    for (auto& shot : shots) {
+        shot.frontmostWindowTitle = title;
     }
     scannedFolder_ = folder;
     return shots;
@@ -175,11 +180,11 @@ void ScreenshotWatcher::scanForNew() {
     }
     // Offered in the order they were taken, not the folder's listing order.
     std::ranges::stable_sort(settled, takenBefore);
+    // One look at the frontmost window serves the whole batch: it is the same window for all.
+    const auto title = title_ && !settled.empty() ? title_() : std::nullopt;
     QPointer<ScreenshotWatcher> alive(this);
     for (auto& shot : settled) {
-        if (title_) {
-            shot.frontmostWindowTitle = title_();
-        }
+        shot.frontmostWindowTitle = title;
         if (onDetect_) {
             onDetect_(shot);
         }

@@ -38,11 +38,19 @@ MenuWindow::MenuWindow(CaptureMenuModel& model, QWidget* parent)
     setWindowTitle(QStringLiteral("tarvo Capture"));
     setAccessibleName(windowTitle());
     setAccessibleRole(*this, QAccessible::Window);
-    connect(&model_, &CaptureMenuModel::changed, this, &MenuWindow::refresh);
-    connect(&model_.feed(), &ActivityFeed::changed, this, &MenuWindow::refresh);
-    connect(&model_.account(), &AccountController::changed, this, &MenuWindow::refresh);
-    connect(&model_.screenshots(), &ScreenshotController::changed, this, &MenuWindow::refresh);
-    connect(&model_.selection(), &SelectionController::changed, this, &MenuWindow::refresh);
+    // Many changes in one turn of the event loop (ten thousand screenshots arriving at once) make
+    // one refresh, once the loop is free again.
+    refreshSoon_.setSingleShot(true);
+    refreshSoon_.setInterval(0);
+    connect(&refreshSoon_, &QTimer::timeout, this, &MenuWindow::refresh);
+    const auto soon = [this] {
+        refreshSoon_.start();
+    };
+    connect(&model_, &CaptureMenuModel::changed, this, soon);
+    connect(&model_.feed(), &ActivityFeed::changed, this, soon);
+    connect(&model_.account(), &AccountController::changed, this, soon);
+    connect(&model_.screenshots(), &ScreenshotController::changed, this, soon);
+    connect(&model_.selection(), &SelectionController::changed, this, soon);
 }
 
 // The rows are made when the menu is first shown: an app that stays in the tray keeps no widgets

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -68,6 +69,7 @@ private:
     void leaveFor(void (MenuWindow::*signal)());
 
     CaptureMenuModel& model_;
+    QTimer refreshSoon_;
     bool wasActive_ = false; // since it was last shown
     QElapsedTimer sinceFocusLoss_;
     QPointer<QScreen> screen_;
