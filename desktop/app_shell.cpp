@@ -1,7 +1,7 @@
 #include <desktop/app_shell.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
-#include <desktop/platform/unsupported_hotkey_service.hpp>
+#include <desktop/platform/portal/portal_hotkey_service.hpp>
 #include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>
@@ -47,10 +47,11 @@ std::unique_ptr<HotkeyService> AppShell::hotkeysFor(const DesktopSession& sessio
         return std::make_unique<X11HotkeyService>();
     }
     log.notice("A " + session.kindName() + " session (" + session.reason +
-               "): this desktop lets no app set global keys, so they are bound in its settings; "
-               "selected text is read through accessibility (and X11's PRIMARY for XWayland "
-               "windows), never with a copy keystroke.");
-    return std::make_unique<UnsupportedHotkeyService>();
+               "): global keys are asked of the desktop's shortcuts portal; selected text is read "
+               "through accessibility and the PRIMARY selection, never with a copy keystroke.");
+    return std::make_unique<PortalHotkeyService>(QDBusConnection::sessionBus(),
+                                                 QString::fromStdString(application::identifier()),
+                                                 SelectionController::desktopShortcuts());
 }
 
 void AppShell::showAbout() {

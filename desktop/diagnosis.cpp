@@ -2,11 +2,14 @@
 
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/screenshot_folder.hpp>
+#include <desktop/model/selection_controller.hpp>
+#include <desktop/platform/portal/global_shortcuts_portal.hpp>
 #include <desktop/platform/x11/accessibility_bus.hpp>
 #include <desktop/platform/x11/x11_connection.hpp>
 
 #include <capturekit/account/capture_config.hpp>
 #include <capturekit/delivery/capture_outbox.hpp>
+#include <capturekit/platform/application_info.hpp>
 #include <capturekit/platform/secret_service_store.hpp>
 #include <capturekit/platform/secret_store.hpp>
 
@@ -94,9 +97,51 @@ std::string Diagnosis::hotkeyLine(const std::optional<DesktopSession>& session) 
     if (session->allowsX11Grabs()) {
         return "Hot keys: X11 grab";
     }
-    return "Hot keys: none — this desktop doesn’t let apps set global keys; bind "
-           "`tarvo-capture-desktop --capture-selection` and `tarvo-capture-desktop --quick-entry` "
-           "in its keyboard settings";
+    return portalLine();
+}
+
+// Opens a session and lists what the desktop kept for the app; binds nothing, since binding may
+// ask the person.
+std::string Diagnosis::portalLine() {
+    using State = GlobalShortcutsPortal::State;
+    GlobalShortcutsPortal portal(QDBusConnection::sessionBus(),
+                                 QString::fromStdString(capturekit::application::identifier()));
+    QEventLoop loop;
+    QObject::connect(&portal, &GlobalShortcutsPortal::changed, &loop, [&] {
+        if (portal.state() != State::starting) {
+            loop.quit();
+        }
+    });
+    portal.start();
+    if (portal.state() == State::starting) {
+        loop.exec();
+    }
+    const std::string bindInstead = "; bind `tarvo-capture-desktop --capture-selection` and "
+                                    "`tarvo-capture-desktop --quick-entry` in its keyboard "
+                                    "settings";
+    switch (portal.state()) {
+    case State::ready:
+        return "Hot keys: shortcuts portal version " + std::to_string(portal.version()) + " (" +
+               assignedTriggers(portal.triggers()) + ")";
+    case State::noAnswer:
+        return "Hot keys: none — the shortcuts portal didn’t answer" + bindInstead;
+    case State::absent:
+        return "Hot keys: none — this desktop doesn’t let apps set global keys (no shortcuts "
+               "portal)" +
+               bindInstead;
+    default:
+        return "Hot keys: none — the shortcuts portal refused a session" + bindInstead;
+    }
+}
+
+std::string Diagnosis::assignedTriggers(const QMap<QString, QString>& triggers) {
+    std::string listed;
+    for (const auto& shortcut : SelectionController::desktopShortcuts()) {
+        const auto trigger = triggers.value(QString::fromStdString(shortcut.name));
+        listed += (listed.empty() ? "" : ", ") + shortcut.name + ": " +
+                  (trigger.isEmpty() ? std::string("no key assigned yet") : trigger.toStdString());
+    }
+    return listed;
 }
 
 std::string Diagnosis::selectionLine(const std::optional<DesktopSession>& session) {

@@ -6,6 +6,9 @@
 
 #include <desktop/platform/desktop_session.hpp>
 
+#include <QMap>
+#include <QString>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +30,10 @@ public:
     static std::string screenshotFolderLine();
     static std::string backendLine();
     static std::string outboxLine();
+
+private:
+    static std::string portalLine();
+    static std::string assignedTriggers(const QMap<QString, QString>& triggers);
 };
 
 } // namespace tarvo::desktop

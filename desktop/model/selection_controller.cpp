@@ -1,6 +1,7 @@
 #include <desktop/model/selection_controller.hpp>
 
 #include <desktop/model/account_controller.hpp>
+#include <desktop/model/desktop_key_texts.hpp>
 #include <desktop/model/qt_text.hpp>
 #include <desktop/platform/desktop_log.hpp>
 
@@ -67,6 +68,7 @@ SelectionController::SelectionController(DesktopServices services, AppSettings s
             done(QuickEntryOutcome::failed("the app went away"));
         }
     });
+    services_.hotkeys.setDesktopKeysChanged([this] { emit changed(); });
     undoWindowEnd_.setSingleShot(true);
     connect(&undoWindowEnd_, &QTimer::timeout, this, [this] { undoHotkey_.reset(); });
     if (hotkeyEnabled_) {
@@ -77,7 +79,38 @@ SelectionController::SelectionController(DesktopServices services, AppSettings s
     }
 }
 
-SelectionController::~SelectionController() = default;
+SelectionController::~SelectionController() {
+    services_.hotkeys.setDesktopKeysChanged({});
+}
+
+std::vector<DesktopShortcut> SelectionController::desktopShortcuts() {
+    return {{selectionKeyID, 'C', "capture-selection", "Capture selected text"},
+            {quickEntryKeyID, 'T', "quick-entry", "Quick task to docket"}};
+}
+
+std::optional<QString> SelectionController::keyName(std::uint32_t id, char letter) const {
+    const auto keys = desktopKeys();
+    if (!keys) {
+        return qtText(shortcutText(hotkeyCombo_, letter));
+    }
+    const auto assigned = DesktopKeyTexts::assignedKey(*keys, id);
+    return assigned ? std::optional(qtText(*assigned)) : std::nullopt;
+}
+
+QString SelectionController::desktopKeyLine(std::uint32_t id) const {
+    const auto keys = desktopKeys();
+    const auto line = keys ? DesktopKeyTexts::keyLine(*keys, id) : std::nullopt;
+    return line ? qtText(*line) : QString();
+}
+
+QString SelectionController::keysNote() const {
+    const auto note = DesktopKeyTexts::note(desktopKeys(), !globalKeysSupported_);
+    return note ? qtText(*note) : QString();
+}
+
+void SelectionController::configureDesktopKeys() {
+    services_.hotkeys.configureDesktopKeys();
+}
 
 // A problem of the selection key: in its menu row, and told by the desktop, since the person
 // pressed the key somewhere else.
@@ -115,6 +148,7 @@ QString SelectionController::registrationProblem(HotkeyRegistration registration
     switch (registration) {
     case HotkeyRegistration::registered:
     case HotkeyRegistration::unsupported:
+    case HotkeyRegistration::byDesktop:
         return {};
     case HotkeyRegistration::taken:
         return qtText("Couldn’t register " + shortcut + " — another app may have it.");

@@ -37,6 +37,8 @@ public:
     static constexpr std::uint32_t quickEntryKeyID = 2;
     // Held only while a capture can be undone: the hot key's modifiers with Z.
     static constexpr std::uint32_t undoKeyID = 3;
+    // The keys as a desktop that assigns keys itself is offered them.
+    static std::vector<DesktopShortcut> desktopShortcuts();
 
     // Registers the keys that are switched on and takes over the quick-entry panel's sends.
     SelectionController(DesktopServices services, AppSettings settings,
@@ -52,6 +54,14 @@ public:
     QString quickEntryStatus() const { return quickEntryStatus_; }
     // False once the session has said it lets no program set global keys.
     bool globalKeysSupported() const { return globalKeysSupported_; }
+    // Where the desktop assigns the keys: what it says of them.
+    std::optional<DesktopKeys> desktopKeys() const { return services_.hotkeys.desktopKeys(); }
+    // The key of `id` as the person presses it; absent while the desktop has assigned none.
+    std::optional<QString> keyName(std::uint32_t id, char letter) const;
+    // The line under a key the desktop assigns; empty where the app sets keys itself.
+    QString desktopKeyLine(std::uint32_t id) const;
+    // Why the keys don't work here and the commands to bind instead; empty while they work.
+    QString keysNote() const;
     std::size_t runningTaskCount() const { return tasks_->runningCount(); }
 
     // The quit path: the toast goes and a selection still inside its undo window is sent at once.
@@ -67,6 +77,8 @@ public slots:
     void setSelectionHotkeyEnabled(bool on);
     void setQuickEntryEnabled(bool on);
     void setHotkeyCombo(tarvo::desktop::HotkeyCombo combo);
+    // Opens the desktop's own dialog for the app's keys, where it has one.
+    void configureDesktopKeys();
 
 signals:
     void changed();

@@ -10,14 +10,15 @@
 
 namespace tarvo::desktop {
 
-enum class LogCategory { app, instance, menu, quick, selection, tray };
+enum class LogCategory { app, hotkeys, instance, menu, quick, selection, tray };
 
 inline const capturekit::Logger& desktopLog(LogCategory category) {
     using capturekit::Logger;
     static const std::string subsystem = capturekit::application::identifier();
-    static const std::array<Logger, 6> loggers{
-        Logger(subsystem, "app"),   Logger(subsystem, "instance"),  Logger(subsystem, "menu"),
-        Logger(subsystem, "quick"), Logger(subsystem, "selection"), Logger(subsystem, "tray")};
+    static const std::array<Logger, 7> loggers{
+        Logger(subsystem, "app"),  Logger(subsystem, "hotkeys"), Logger(subsystem, "instance"),
+        Logger(subsystem, "menu"), Logger(subsystem, "quick"),   Logger(subsystem, "selection"),
+        Logger(subsystem, "tray")};
     return loggers[static_cast<std::size_t>(category)];
 }
 

@@ -1,5 +1,6 @@
 #include <desktop/ui/hotkey_rows.hpp>
 
+#include <desktop/model/desktop_key_texts.hpp>
 #include <desktop/model/qt_text.hpp>
 #include <desktop/ui/menu_rows.hpp>
 
@@ -38,6 +39,7 @@ void HotkeyRows::build() {
     layout->setContentsMargins(0, 0, 0, 0);
     capture_ = new QCheckBox(QStringLiteral("Capture selected text"), this);
     captureNote_ = note(QString(), this);
+    captureKey_ = note(QString(), this);
     captureStatus_ = note(QString(), this);
     auto* shortcutRow = new QHBoxLayout;
     auto* shortcutLabel = plainLabel(QStringLiteral("Shortcut"), this);
@@ -54,7 +56,11 @@ void HotkeyRows::build() {
     auto* quickNote = note(QStringLiteral("Type a thought, Enter sends it to docket’s inbox and "
                                           "keeps the box open for the next one. Esc closes."),
                            this);
+    quickEntryKey_ = note(QString(), this);
     quickEntryStatus_ = note(QString(), this);
+    configure_ = new QPushButton(QStringLiteral("Change keys in desktop settings…"), this);
+    connect(configure_, &QPushButton::clicked, &selection_,
+            &SelectionController::configureDesktopKeys);
     auto* newTask = new QPushButton(QStringLiteral("New task"), this);
     // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
     connect(capture_, &QCheckBox::toggled, &selection_,
@@ -70,39 +76,50 @@ void HotkeyRows::build() {
     connect(newTask, &QPushButton::clicked, this, &HotkeyRows::newTaskRequested);
     layout->addWidget(capture_);
     layout->addWidget(captureNote_);
+    layout->addWidget(captureKey_);
     layout->addWidget(captureStatus_);
-    unsupportedNote_ = note(QStringLiteral("This desktop doesn’t let apps set global keys. Bind "
-                                           "these commands to keys in your desktop’s keyboard "
-                                           "settings instead:\n"
-                                           "tarvo-capture-desktop --capture-selection\n"
-                                           "tarvo-capture-desktop --quick-entry"),
-                            this);
-    unsupportedNote_->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                              Qt::TextSelectableByKeyboard);
-    layout->addWidget(unsupportedNote_);
+    keysNote_ = note(QString(), this);
+    keysNote_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    layout->addWidget(keysNote_);
     layout->addLayout(shortcutRow);
     layout->addWidget(shortcutHint_);
     layout->addWidget(quickEntry_);
     layout->addWidget(quickNote);
+    layout->addWidget(quickEntryKey_);
     layout->addWidget(quickEntryStatus_);
+    layout->addWidget(configure_, 0, Qt::AlignLeft);
     layout->addWidget(newTask, 0, Qt::AlignLeft);
 }
 
 void HotkeyRows::refresh() {
     const HotkeyCombo combo = selection_.hotkeyCombo();
+    const auto desktopKeys = selection_.desktopKeys();
     setChecked(capture_, selection_.hotkeyEnabled());
-    captureNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
-                                         "seconds — Undo cancels it.")
-                              .arg(qtText(shortcutText(combo, 'C'))));
+    const auto key = selection_.keyName(SelectionController::selectionKeyID, 'C');
+    captureNote_->setText(
+        key ? QStringLiteral("Select text anywhere, press %1. Sends after a few seconds — Undo "
+                             "cancels it.")
+                  .arg(*key)
+            : QStringLiteral("Select text anywhere, press the key your desktop set for it. Sends "
+                             "after a few seconds — Undo cancels it."));
+    showText(captureKey_, selection_.hotkeyEnabled()
+                              ? selection_.desktopKeyLine(SelectionController::selectionKeyID)
+                              : QString());
     showText(captureStatus_, selection_.hotkeyStatus());
-    unsupportedNote_->setVisible(!selection_.globalKeysSupported());
+    showText(keysNote_, selection_.keysNote());
     {
         const QSignalBlocker quiet(shortcut_);
         shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
     }
-    showText(shortcutHint_, hint(combo) ? qtText(*hint(combo)) : QString());
+    showText(shortcutHint_, desktopKeys   ? qtText(DesktopKeyTexts::proposalHint())
+                            : hint(combo) ? qtText(*hint(combo))
+                                          : QString());
     setChecked(quickEntry_, selection_.quickEntryEnabled());
+    showText(quickEntryKey_, selection_.quickEntryEnabled()
+                                 ? selection_.desktopKeyLine(SelectionController::quickEntryKeyID)
+                                 : QString());
     showText(quickEntryStatus_, selection_.quickEntryStatus());
+    configure_->setVisible(desktopKeys && desktopKeys->canConfigure);
 }
 
 } // namespace tarvo::desktop

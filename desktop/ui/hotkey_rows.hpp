@@ -31,12 +31,15 @@ private:
     SelectionController& selection_;
     QCheckBox* capture_ = nullptr;
     QLabel* captureNote_ = nullptr;
+    QLabel* captureKey_ = nullptr;
     QLabel* captureStatus_ = nullptr;
-    QLabel* unsupportedNote_ = nullptr;
+    QLabel* keysNote_ = nullptr;
     QComboBox* shortcut_ = nullptr;
     QLabel* shortcutHint_ = nullptr;
     QCheckBox* quickEntry_ = nullptr;
+    QLabel* quickEntryKey_ = nullptr;
     QLabel* quickEntryStatus_ = nullptr;
+    QPushButton* configure_ = nullptr;
 };
 
 } // namespace tarvo::desktop
