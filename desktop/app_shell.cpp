@@ -1,7 +1,7 @@
 #include <desktop/app_shell.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
-#include <desktop/platform/portal/portal_hotkey_service.hpp>
+#include <desktop/platform/wayland/portal_hotkey_service.hpp>
 #include <desktop/ui/window_fit.hpp>
 
 #include <capturekit/delivery/shared_state.hpp>

@@ -3,7 +3,7 @@
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/screenshot_folder.hpp>
 #include <desktop/model/selection_controller.hpp>
-#include <desktop/platform/portal/global_shortcuts_portal.hpp>
+#include <desktop/platform/wayland/global_shortcuts_portal.hpp>
 #include <desktop/platform/x11/accessibility_bus.hpp>
 #include <desktop/platform/x11/x11_connection.hpp>
 

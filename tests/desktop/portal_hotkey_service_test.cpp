@@ -4,7 +4,7 @@
 
 #include <desktop/model/desktop_key_texts.hpp>
 #include <desktop/model/selection_controller.hpp>
-#include <desktop/platform/portal/portal_hotkey_service.hpp>
+#include <desktop/platform/wayland/portal_hotkey_service.hpp>
 
 #include "qt_event_loop.hpp"
 

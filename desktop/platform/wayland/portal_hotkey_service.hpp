@@ -6,7 +6,7 @@
 // stays bound in the session, which cannot unbind, but its presses are ignored.
 
 #include <desktop/platform/global_hotkey.hpp>
-#include <desktop/platform/portal/global_shortcuts_portal.hpp>
+#include <desktop/platform/wayland/global_shortcuts_portal.hpp>
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include <desktop/platform/portal/portal_request.hpp>
+#include <desktop/platform/wayland/portal_request.hpp>
 
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>

@@ -1,7 +1,7 @@
-#include <desktop/platform/portal/global_shortcuts_portal.hpp>
+#include <desktop/platform/wayland/global_shortcuts_portal.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
-#include <desktop/platform/portal/portal_request.hpp>
+#include <desktop/platform/wayland/portal_request.hpp>
 
 #include <QDBusMetaType>
 #include <QDBusObjectPath>

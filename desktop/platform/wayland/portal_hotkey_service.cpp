@@ -1,4 +1,4 @@
-#include <desktop/platform/portal/portal_hotkey_service.hpp>
+#include <desktop/platform/wayland/portal_hotkey_service.hpp>
 
 #include <desktop/platform/desktop_log.hpp>
 

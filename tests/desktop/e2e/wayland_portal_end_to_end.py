@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""The app natively on Wayland with a desktop that assigns global keys itself (wayland_harness.py:
+headless sway as an unprivileged user, plus a fake shortcuts portal front-end on the session bus):
+the app names itself to the portal and binds exactly its two shortcuts, proposing its own keys;
+the menu shows the keys the desktop assigned and opens the desktop's dialog; a panel's
+StatusNotifierWatcher that appears five seconds after the app gets the app's item, whose Activate
+opens the menu; the portal's "capture-selection" activation captures text selected in mousepad
+(through the accessibility bus) and files it once the undo window has passed; its "quick-entry"
+activation opens the box, which sends a task."""
+
+import json
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import LIMIT, expect, expect_fields, find, menu_is_up, press, shown, wait_for  # noqa
+from wayland_end_to_end import UNDO_WINDOW, editor_selected  # noqa: E402
+from wayland_harness import main, swaymsg  # noqa: E402
+
+from gi.repository import Gio, GLib  # noqa: E402
+
+FAKES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fakes")
+APP_ID = "com.merrow.loft.mac"
+
+
+def portal(method, *arguments):
+    """A call to the fake portal's side door: its answer's first value."""
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+    signature = "(" + "s" * len(arguments) + ")"
+    answer = bus.call_sync("org.freedesktop.portal.Desktop", "/org/tarvo/test/FakePortal",
+                           "org.tarvo.test.FakePortal", method,
+                           GLib.Variant(signature, arguments) if arguments else None, None,
+                           Gio.DBusCallFlags.NONE, int(LIMIT * 1000), None)
+    return answer.unpack()[0] if answer.n_children() else None
+
+
+def calls():
+    return json.loads(portal("Calls"))
+
+
+def methods():
+    return [call["method"] for call in calls()]
+
+
+def keys_bound(session):
+    """Named first, then one session, its list and one binding of exactly the two shortcuts."""
+    wait_for("the binding", lambda: "BindShortcuts" in methods())
+    expect(methods() == ["Register", "CreateSession", "ListShortcuts", "BindShortcuts"],
+           "the portal was asked %r" % methods())
+    expect(calls()[0]["arguments"][0] == APP_ID, "registered as %r" % calls()[0])
+    shortcuts = calls()[3]["arguments"][1]
+    offered = {name: properties for name, properties in shortcuts}
+    expect(offered == {
+        "capture-selection": {"description": "Capture selected text",
+                              "preferred_trigger": "CTRL+ALT+c"},
+        "quick-entry": {"description": "Quick task to docket", "preferred_trigger": "CTRL+ALT+t"},
+    }, "offered %r" % shortcuts)
+    wait_for("the menu window", menu_is_up, limit=LIMIT + 10)
+    shown(r"^Ctrl\+Alt\+C — set in your desktop’s settings$")
+    shown(r"^Ctrl\+Alt\+T — set in your desktop’s settings$")
+    shown(r"^Select text anywhere, press Ctrl\+Alt\+C\. ")
+    press("Change keys in desktop settings…")
+    wait_for("the desktop's dialog", lambda: "ConfigureShortcuts" in methods())
+
+
+def item_call(service, *call):
+    run = subprocess.run(["gdbus", "call", "--session", "--dest", service, "--object-path",
+                          "/StatusNotifierItem", "--method", *call], capture_output=True,
+                         text=True, timeout=LIMIT)
+    expect(run.returncode == 0, "the item did not answer %r: %s" % (call, run.stderr))
+    return run.stdout
+
+
+def late_tray(session, started):
+    """A panel that starts five seconds after the app: its watcher gets the app's item."""
+    time.sleep(max(0.0, started + 5 - time.monotonic()))  # the panel's own delay, not a wait
+    session.start("watcher", ["/usr/bin/python3",
+                              os.path.join(FAKES, "status_notifier_watcher.py")])
+    line = wait_for("the item", lambda: next(
+        (line for line in session.log("watcher").splitlines() if line.startswith("item ")), None))
+    service = line.split()[1]
+    wait_for("the menu window to go", lambda: not menu_is_up())
+    item_call(service, "org.kde.StatusNotifierItem.Activate", "0", "0")
+    wait_for("the menu from the panel's click", menu_is_up)
+    item_call(service, "org.kde.StatusNotifierItem.Activate", "0", "0")
+    wait_for("the menu closed by a second click", lambda: not menu_is_up())
+
+
+def selection_by_portal(session):
+    line = editor_selected(session)
+    portal("Trigger", "capture-selection", "")
+    shown(r"^Captured from Mousepad$", limit=15)
+    toast = time.monotonic()
+    body = session.filed(1, limit=UNDO_WINDOW + LIMIT)
+    expect(time.monotonic() - toast >= UNDO_WINDOW - 1, "filed inside the undo window")
+    expect_fields(body, content=line, source_app="Mousepad", source_type="text_capture")
+
+
+def quick_entry_by_portal(session):
+    portal("Trigger", "quick-entry", "an-activation-token")
+    field = wait_for("the quick-entry box", lambda: find("What’s on your mind?", "text"))
+    field.queryEditableText().setTextContents("water the plants")
+    wait_for("the box focused", lambda: swaymsg(session, "-t", "get_tree").count(
+        '"focused": true') and '"name": "Quick task to docket"' in focused_window(session))
+    typed = session.run("wtype", "-k", "Return")
+    expect(typed.returncode == 0, "wtype failed: " + typed.stderr)
+    shown(r"^Sent to docket ✓$")
+    expect(any("water the plants" in (body.get("title") or body.get("content") or "")
+               for body in session.bodies()), "the task was not filed")
+
+
+def focused_window(session):
+    tree = json.loads(swaymsg(session, "-t", "get_tree"))
+    nodes = [tree]
+    while nodes:
+        node = nodes.pop()
+        if node.get("focused"):
+            return '"name": %s' % json.dumps(node.get("name"))
+        nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+    return ""
+
+
+def scenario(session):
+    session.set_up(XDG_CURRENT_DESKTOP="sway")
+    session.start("portal", ["/usr/bin/python3",
+                             os.path.join(FAKES, "global_shortcuts_portal.py"), "--version", "2"])
+    wait_for("the portal", lambda: "ready" in session.log("portal"))
+    session.sign_in_with_cli("decline")
+    started = time.monotonic()
+    app = session.start_app()
+    keys_bound(session)
+    late_tray(session, started)
+    selection_by_portal(session)
+    quick_entry_by_portal(session)
+    session.expect_clean_exit(app, terminate=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main(scenario))
