@@ -5,10 +5,17 @@
 
 #include <desktop/platform/frontmost_app.hpp>
 
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace tarvo::desktop {
+
+// A primary selection larger than this is not read.
+inline constexpr std::size_t maxSelectionBytes = 64 * 1024 * 1024;
+// How long a read of the primary selection may take, its owner's answer included.
+inline constexpr std::chrono::milliseconds primaryReadLimit{500};
 
 // The focused element of the frontmost program as the accessibility bus describes it.
 struct AccessibleFocus {

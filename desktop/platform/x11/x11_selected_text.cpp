@@ -5,10 +5,6 @@
 
 namespace tarvo::desktop {
 
-namespace {
-constexpr std::chrono::milliseconds readTimeout{500};
-} // namespace
-
 long X11SelectedText::windowPid(unsigned long window) {
     const auto pid = connection_.property(window, "_NET_WM_PID");
     return pid && pid->format == 32 && pid->count == 1 ? static_cast<long>(pid->first) : 0;
@@ -30,7 +26,7 @@ std::optional<std::string> X11SelectedText::primarySelection(const ActiveWindow&
     if (owner == None || !ownedBy(owner, app)) {
         return std::nullopt;
     }
-    return reader_.text(XA_PRIMARY, readTimeout);
+    return reader_.text(XA_PRIMARY, primaryReadLimit);
 }
 
 } // namespace tarvo::desktop
