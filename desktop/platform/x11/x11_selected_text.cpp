@@ -18,12 +18,13 @@ bool X11SelectedText::ownedBy(unsigned long owner, const ActiveWindow& app) {
     return app.pid > 0 && windowPid(owner) == app.pid;
 }
 
-std::optional<std::string> X11SelectedText::primarySelection(const ActiveWindow& app) {
-    if (connection_.display() == nullptr) {
+std::optional<std::string>
+X11SelectedText::primarySelection(const std::optional<ActiveWindow>& app) {
+    if (!app || connection_.display() == nullptr) {
         return std::nullopt;
     }
     const unsigned long owner = reader_.owner(XA_PRIMARY);
-    if (owner == None || !ownedBy(owner, app)) {
+    if (owner == None || !ownedBy(owner, *app)) {
         return std::nullopt;
     }
     return reader_.text(XA_PRIMARY, primaryReadLimit);
