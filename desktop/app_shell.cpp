@@ -17,7 +17,7 @@ using namespace capturekit;
 
 AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
     : QObject(parent), session_(DesktopSession::current()), loginItem_(executable),
-      hotkeys_(hotkeysFor(session_)), selection_(!session_.allowsX11Grabs()),
+      hotkeys_(hotkeysFor(session_)), selection_(selectionServicesFor(session_)),
       confirmPanel_(&frontmostApp_), toast_(SelectionToastController::undoWindow, &frontmostApp_),
       quickEntry_(frontmostApp_), model_(services(), {toast_, quickEntry_, confirmPanel_}),
       menu_(model_),
@@ -33,7 +33,7 @@ AppShell::AppShell(const std::filesystem::path& executable, QObject* parent)
 }
 
 DesktopServices AppShell::services() {
-    return {loginItem_, folderOpener_, frontmostApp_, *hotkeys_, selection_.steps(), notifier_};
+    return {loginItem_, folderOpener_, frontmostApp_, *hotkeys_, selection_->steps(), notifier_};
 }
 
 // X11 grabs only where X11 is the whole session: under XWayland they fire only while an X11

@@ -9,9 +9,9 @@
 #include <desktop/platform/desktop_session.hpp>
 #include <desktop/platform/freedesktop_notifier.hpp>
 #include <desktop/platform/system_folder_opener.hpp>
+#include <desktop/platform/wayland/wayland_selection_services.hpp>
 #include <desktop/platform/x11/x11_frontmost_app.hpp>
 #include <desktop/platform/x11/x11_hotkey_service.hpp>
-#include <desktop/platform/x11/x11_selection_services.hpp>
 #include <desktop/ui/about_window.hpp>
 #include <desktop/ui/confirm_panel.hpp>
 #include <desktop/ui/consent_panel.hpp>
@@ -49,7 +49,7 @@ private:
     FreedesktopNotifier notifier_;
     X11FrontmostApp frontmostApp_;
     std::unique_ptr<HotkeyService> hotkeys_;
-    X11SelectionServices selection_;
+    std::unique_ptr<SelectionServices> selection_;
     ConfirmPanelController confirmPanel_;
     SelectionToastController toast_;
     QuickEntryPanelController quickEntry_;

@@ -3,6 +3,7 @@
 #include <desktop/model/app_settings.hpp>
 #include <desktop/model/screenshot_folder.hpp>
 #include <desktop/model/selection_controller.hpp>
+#include <desktop/platform/wayland/data_control_primary.hpp>
 #include <desktop/platform/wayland/global_shortcuts_portal.hpp>
 #include <desktop/platform/x11/accessibility_bus.hpp>
 #include <desktop/platform/x11/x11_connection.hpp>
@@ -157,6 +158,14 @@ std::string Diagnosis::selectionLine(const std::optional<DesktopSession>& sessio
         if (session->kind == SessionKind::xwayland) {
             line += " (X11 windows only)";
         }
+    }
+    if (!session->allowsX11Grabs()) {
+        const auto protocol =
+            DataControlPrimary::ofSession().protocol(std::chrono::steady_clock::now() + busLimit);
+        line += protocol ? "; PRIMARY through data-control (" +
+                               std::string(DataControlPrimary::describe(*protocol)) + ")"
+                         : std::string("; no PRIMARY through data-control — the compositor offers "
+                                       "neither ext-data-control-v1 nor wlr data-control v2");
     }
     if (session->allowsX11Grabs()) {
         line += x11.hasXTest() ? "; copy (Ctrl+C through XTEST)" : "; no copy (no XTEST)";

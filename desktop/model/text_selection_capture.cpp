@@ -53,10 +53,11 @@ std::optional<std::string> readWithoutClipboard(const SelectionSteps& steps,
             return text;
         }
     }
-    if (app) {
-        return text::trimmedOptional(steps.selectedText.primarySelection(*app));
+    auto primary = text::trimmedOptional(steps.selectedText.primarySelection(app));
+    if (primary) {
+        logger().info("read the primary selection");
     }
-    return std::nullopt;
+    return primary;
 }
 
 void waitForModifiers(const SelectionSteps& steps) {
@@ -180,7 +181,9 @@ std::string Failure::message(HotkeyCombo) const {
 }
 
 std::expected<Result, Failure> capture(const SelectionSteps& steps,
-                                       const std::optional<ActiveWindow>& frontmost) {
+                                       const std::optional<ActiveWindow>& frontmostApp) {
+    // A Wayland client is not told which window is in front; accessibility may know.
+    const auto frontmost = frontmostApp ? frontmostApp : steps.selectedText.activeWindow();
     const std::string nameForLog = appName(frontmost).value_or("?");
     const auto focus = steps.selectedText.accessibleFocus(frontmost);
     if (focus && focus->role == Role::passwordText) {

@@ -2,11 +2,12 @@
 
 // Reads the text selected in whatever program is in front when the selection hot key is pressed:
 // first without touching the clipboard (the focused accessible text, then the primary selection
-// when the frontmost program owns it), else by sending the copy keystroke and reading the
-// clipboard, which is put back as it was afterwards. A password field gives nothing at all, and a
-// program that is or may be a terminal never gets the keystroke (Control+C would interrupt the
-// program running in it). Runs on the selection-capture thread: its waits (at most about 1 s for
-// the hot key's modifiers to be released and 0.8 s for the copy) never hold up the main thread.
+// when the frontmost program owns it, or when the session cannot tell who owns it), else by sending
+// the copy keystroke and reading the clipboard, which is put back as it was afterwards. A password
+// field gives nothing at all, and a program that is or may be a terminal never gets the keystroke
+// (Control+C would interrupt the program running in it). Runs on the selection-capture thread: its
+// waits (at most about 1 s for the hot key's modifiers to be released and 0.8 s for the copy) never
+// hold up the main thread.
 
 #include <desktop/model/hotkey_combo.hpp>
 #include <desktop/platform/frontmost_app.hpp>

@@ -5,10 +5,17 @@
 
 #include <desktop/platform/frontmost_app.hpp>
 
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace tarvo::desktop {
+
+// A primary selection larger than this is not read.
+inline constexpr std::size_t maxSelectionBytes = 64 * 1024 * 1024;
+// How long a read of the primary selection may take, its owner's answer included.
+inline constexpr std::chrono::milliseconds primaryReadLimit{500};
 
 // The focused element of the frontmost program as the accessibility bus describes it.
 struct AccessibleFocus {
@@ -31,8 +38,12 @@ public:
     // unknown); absent when the bus is off or no focused element was found in time.
     virtual std::optional<AccessibleFocus>
     accessibleFocus(const std::optional<ActiveWindow>& app) = 0;
-    // The primary selection, only when the frontmost window's program owns it.
-    virtual std::optional<std::string> primarySelection(const ActiveWindow& app) = 0;
+    // The primary selection, only when the frontmost window's program owns it where the session
+    // can tell; `app` is absent when the frontmost window is unknown.
+    virtual std::optional<std::string> primarySelection(const std::optional<ActiveWindow>& app) = 0;
+    // The active window as the accessibility bus sees it, for sessions that do not tell which
+    // window is in front; absent where the session does or the bus cannot say.
+    virtual std::optional<ActiveWindow> activeWindow() { return std::nullopt; }
 };
 
 } // namespace tarvo::desktop

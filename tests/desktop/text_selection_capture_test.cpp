@@ -129,13 +129,58 @@ TEST_F(TextSelectionCaptureTest,
     EXPECT_TRUE(clipboard.items.empty());
 }
 
+TEST_F(TextSelectionCaptureTest, WithoutAFrontmostWindowAccessibilityNamesTheProgram) {
+    clipboard.synthesis = Synthesis::waylandSession;
+    selected.active = ActiveWindow{.id = 0,
+                                   .name = "Mousepad",
+                                   .identifier = "",
+                                   .pid = 4242,
+                                   .title = "notes.txt - Mousepad"};
+    selected.accessible = "read through accessibility";
+    EXPECT_EQ(*capture(std::nullopt),
+              (TextSelectionCapture::Result{"read through accessibility", "accessibility",
+                                            "Mousepad", std::nullopt, "notes.txt"}));
+
+    // Nothing selected there: the primary selection is read for that program, and a failure
+    // names it.
+    selected.accessible = "";
+    selected.primary = " selected in the editor ";
+    auto result = capture(std::nullopt);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, "selected in the editor");
+    EXPECT_EQ(result->sourceApp, "Mousepad");
+    EXPECT_EQ(selected.primaryAskedFor.back(), selected.active);
+    selected.primary.reset();
+    EXPECT_EQ(failureText(std::nullopt),
+              "No selected text found in Mousepad. Under Wayland selected text is read through "
+              "accessibility: GTK and Qt apps, Firefox, Chromium and LibreOffice work; terminals "
+              "and other apps don’t.");
+
+    // No window is active anywhere: the primary selection is still read, from no named program.
+    selected.active.reset();
+    selected.primary = "owned by a program without accessibility";
+    result = capture(std::nullopt);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, "owned by a program without accessibility");
+    EXPECT_EQ(result->sourceApp, std::nullopt);
+    EXPECT_EQ(result->windowTitle, std::nullopt);
+    EXPECT_EQ(selected.primaryAskedFor.back(), std::nullopt);
+
+    // The window the session says is in front comes before accessibility's.
+    selected.active =
+        ActiveWindow{.id = 0, .name = "Other", .identifier = "", .pid = 1, .title = ""};
+    EXPECT_EQ(capture(editor)->sourceApp, "Mousepad");
+    EXPECT_EQ(selected.primaryAskedFor.back(), editor);
+    EXPECT_EQ(clipboard.keystrokes, 0);
+}
+
 TEST_F(TextSelectionCaptureTest, APasswordFieldGivesNothingAtAll) {
     selected.role = AccessibleFocus::Role::passwordText;
     selected.accessible = "●●●●●●●";
     selected.primary = "hunter2";
     clipboard.answer = "hunter2";
     EXPECT_EQ(failureText(editor), "Nothing captured from a password field.");
-    EXPECT_EQ(selected.primaryReads, 0);
+    EXPECT_TRUE(selected.primaryAskedFor.empty());
     EXPECT_EQ(clipboard.keystrokes, 0);
     EXPECT_TRUE(clipboard.items.empty());
 }

@@ -25,7 +25,10 @@ public:
     std::optional<std::string> accessible;
     std::optional<AccessibleFocus::Role> role;
     std::optional<std::string> primary;
-    int primaryReads = 0;
+    // The program whose window the accessibility bus says is active.
+    std::optional<ActiveWindow> active;
+    // The frontmost program each primary read was asked about.
+    std::vector<std::optional<ActiveWindow>> primaryAskedFor;
 
     bool accessibilityOn() override { return busOn; }
     std::optional<AccessibleFocus> accessibleFocus(const std::optional<ActiveWindow>&) override {
@@ -35,10 +38,11 @@ public:
         return AccessibleFocus{role.value_or(AccessibleFocus::Role::other),
                                accessible.value_or("")};
     }
-    std::optional<std::string> primarySelection(const ActiveWindow&) override {
-        ++primaryReads;
+    std::optional<std::string> primarySelection(const std::optional<ActiveWindow>& app) override {
+        primaryAskedFor.push_back(app);
         return primary;
     }
+    std::optional<ActiveWindow> activeWindow() override { return active; }
 };
 
 // The clipboard and the program in front: `answer` is what the program copies (none: it ignores

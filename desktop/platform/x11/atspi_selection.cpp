@@ -6,6 +6,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string_view>
+
+#include <unistd.h>
 
 namespace tarvo::desktop {
 
@@ -172,18 +175,72 @@ AtspiAccessible* focusedByCollection(AtspiAccessible* window) {
     return found;
 }
 
-std::optional<AccessibleFocus> focusInActiveWindow(AtspiAccessible* application, Walk& walk) {
+// The application's active window, a new reference, or null.
+AtspiAccessible* activeWindowOf(AtspiAccessible* application, Walk& walk) {
     const gint count = atspi_accessible_get_child_count(application, nullptr);
     for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
-        Owned<AtspiAccessible> window(
-            atspi_accessible_get_child_at_index(application, index, nullptr));
-        if (window.object == nullptr || !hasState(window.object, ATSPI_STATE_ACTIVE)) {
+        AtspiAccessible* window = atspi_accessible_get_child_at_index(application, index, nullptr);
+        if (window != nullptr && hasState(window, ATSPI_STATE_ACTIVE)) {
+            return window;
+        }
+        if (window != nullptr) {
+            g_object_unref(window);
+        }
+    }
+    return nullptr;
+}
+
+std::string nameOf(AtspiAccessible* node) {
+    gchar* name = atspi_accessible_get_name(node, nullptr);
+    std::string result = name != nullptr ? name : "";
+    g_free(name);
+    return result;
+}
+
+// The program's name as its window titles spell it: toolkits put the program's command on the bus
+// ("mousepad") and its name for people in its titles ("notes.txt - Mousepad").
+std::string programName(const std::string& name, std::string_view title) {
+    for (const std::string_view separator : {" — ", " - ", " – "}) {
+        const auto at = title.rfind(separator);
+        if (at == std::string_view::npos) {
             continue;
         }
-        if (Owned<AtspiAccessible> focused(focusedByCollection(window.object)); focused.object) {
-            return focusOf(focused.object);
+        const std::string spelled(title.substr(at + separator.size()));
+        if (g_ascii_strcasecmp(spelled.c_str(), name.c_str()) == 0) {
+            return spelled;
         }
-        return focusBelow(window.object, 0, walk);
+    }
+    return name;
+}
+
+std::optional<AccessibleFocus> focusInActiveWindow(AtspiAccessible* application, Walk& walk) {
+    Owned<AtspiAccessible> window(activeWindowOf(application, walk));
+    if (window.object == nullptr) {
+        return std::nullopt;
+    }
+    if (Owned<AtspiAccessible> focused(focusedByCollection(window.object)); focused.object) {
+        return focusOf(focused.object);
+    }
+    return focusBelow(window.object, 0, walk);
+}
+
+// What `visit` first gives for one of the applications on the bus, in the bus's order.
+template <typename T, typename Visit>
+std::optional<T> firstApplicationGiving(Walk& walk, Visit visit) {
+    Owned<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (desktop.object == nullptr) {
+        return std::nullopt;
+    }
+    const gint count = atspi_accessible_get_child_count(desktop.object, nullptr);
+    for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
+        Owned<AtspiAccessible> application(
+            atspi_accessible_get_child_at_index(desktop.object, index, nullptr));
+        if (application.object == nullptr) {
+            continue;
+        }
+        if (auto found = visit(application.object)) {
+            return found;
+        }
     }
     return std::nullopt;
 }
@@ -207,30 +264,42 @@ bool AtspiSelection::start() {
     return true;
 }
 
+std::optional<ActiveWindow> AtspiSelection::activeWindow() {
+    if (!busIsOn() || !start()) {
+        return std::nullopt;
+    }
+    Walk walk;
+    return firstApplicationGiving<ActiveWindow>(
+        walk, [&](AtspiAccessible* application) -> std::optional<ActiveWindow> {
+            // The app's own window is active while its menu is open; nothing is read from it.
+            const long pid = atspi_accessible_get_process_id(application, nullptr);
+            Owned<AtspiAccessible> window(pid != ::getpid() ? activeWindowOf(application, walk)
+                                                            : nullptr);
+            if (window.object == nullptr) {
+                return std::nullopt;
+            }
+            std::string title = nameOf(window.object);
+            return ActiveWindow{.id = 0,
+                                .name = programName(nameOf(application), title),
+                                .identifier = "",
+                                .pid = pid,
+                                .title = std::move(title)};
+        });
+}
+
 std::optional<AccessibleFocus> AtspiSelection::read(const std::optional<ActiveWindow>& app) {
     if (!busIsOn() || !start()) {
         return std::nullopt;
     }
-    Owned<AtspiAccessible> desktop(atspi_get_desktop(0));
-    if (desktop.object == nullptr) {
-        return std::nullopt;
-    }
     const bool knownProcess = app && app->pid > 0;
     Walk walk;
-    const gint count = atspi_accessible_get_child_count(desktop.object, nullptr);
-    for (gint index = 0; index < count && walk.goesOn(nullptr); ++index) {
-        Owned<AtspiAccessible> application(
-            atspi_accessible_get_child_at_index(desktop.object, index, nullptr));
-        if (application.object == nullptr ||
-            (knownProcess &&
-             atspi_accessible_get_process_id(application.object, nullptr) != app->pid)) {
-            continue;
-        }
-        if (auto focus = focusInActiveWindow(application.object, walk)) {
-            return focus;
-        }
-    }
-    return std::nullopt;
+    return firstApplicationGiving<AccessibleFocus>(
+        walk, [&](AtspiAccessible* application) -> std::optional<AccessibleFocus> {
+            if (knownProcess && atspi_accessible_get_process_id(application, nullptr) != app->pid) {
+                return std::nullopt;
+            }
+            return focusInActiveWindow(application, walk);
+        });
 }
 
 } // namespace tarvo::desktop

@@ -20,6 +20,9 @@ public:
     // The focused element in the program's active window (any program's active window when its
     // process is unknown); absent when there is none, or no bus.
     std::optional<AccessibleFocus> read(const std::optional<ActiveWindow>& app);
+    // The active window of another program: its name, its frame's title and its process; absent
+    // when no program has an active window (or the bus is off).
+    std::optional<ActiveWindow> activeWindow();
     // Whether the session announces an accessibility bus (nothing is started to find out).
     bool busIsOn() const;
 

@@ -5,10 +5,6 @@
 
 namespace tarvo::desktop {
 
-namespace {
-constexpr std::chrono::milliseconds readTimeout{500};
-} // namespace
-
 long X11SelectedText::windowPid(unsigned long window) {
     const auto pid = connection_.property(window, "_NET_WM_PID");
     return pid && pid->format == 32 && pid->count == 1 ? static_cast<long>(pid->first) : 0;
@@ -22,15 +18,16 @@ bool X11SelectedText::ownedBy(unsigned long owner, const ActiveWindow& app) {
     return app.pid > 0 && windowPid(owner) == app.pid;
 }
 
-std::optional<std::string> X11SelectedText::primarySelection(const ActiveWindow& app) {
-    if (connection_.display() == nullptr) {
+std::optional<std::string>
+X11SelectedText::primarySelection(const std::optional<ActiveWindow>& app) {
+    if (!app || connection_.display() == nullptr) {
         return std::nullopt;
     }
     const unsigned long owner = reader_.owner(XA_PRIMARY);
-    if (owner == None || !ownedBy(owner, app)) {
+    if (owner == None || !ownedBy(owner, *app)) {
         return std::nullopt;
     }
-    return reader_.text(XA_PRIMARY, readTimeout);
+    return reader_.text(XA_PRIMARY, primaryReadLimit);
 }
 
 } // namespace tarvo::desktop

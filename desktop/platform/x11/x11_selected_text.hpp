@@ -23,7 +23,10 @@ public:
     accessibleFocus(const std::optional<ActiveWindow>& app) override {
         return atspi_.read(app);
     }
-    std::optional<std::string> primarySelection(const ActiveWindow& app) override;
+    // Absent when the frontmost window is unknown.
+    std::optional<std::string> primarySelection(const std::optional<ActiveWindow>& app) override;
+    // The accessibility reads, for the Wayland steps that build on these.
+    AtspiSelection& accessibility() { return atspi_; }
 
 private:
     bool ownedBy(unsigned long owner, const ActiveWindow& app);

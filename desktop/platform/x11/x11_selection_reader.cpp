@@ -1,5 +1,7 @@
 #include <desktop/platform/x11/x11_selection_reader.hpp>
 
+#include <desktop/platform/latin1_text.hpp>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -8,21 +10,6 @@ namespace tarvo::desktop {
 namespace {
 
 constexpr const char* transferProperty = "TARVO_SELECTION";
-
-std::string latin1ToUTF8(const std::string& latin1) {
-    std::string utf8;
-    utf8.reserve(latin1.size());
-    for (const char byte : latin1) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 0x80) {
-            utf8 += byte;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (code >> 6));
-            utf8 += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return utf8;
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 // capture thread's private connection: the conversion request, the owner's answer, and transfers
 // in parts (INCR) for large contents.
 
+#include <desktop/platform/selected_text.hpp>
 #include <desktop/platform/x11/x11_connection.hpp>
 
 #include <chrono>
@@ -17,7 +18,7 @@ namespace tarvo::desktop {
 class X11SelectionReader {
 public:
     // Contents larger than this are not read.
-    static constexpr std::size_t maxBytes = 64 * 1024 * 1024;
+    static constexpr std::size_t maxBytes = maxSelectionBytes;
 
     struct Data {
         unsigned long type = 0;

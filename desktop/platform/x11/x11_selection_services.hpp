@@ -4,7 +4,7 @@
 // on. Made on the main thread; the steps are then used on the capture thread alone.
 
 #include <desktop/platform/proc_terminal_probe.hpp>
-#include <desktop/platform/selection_steps.hpp>
+#include <desktop/platform/selection_services.hpp>
 #include <desktop/platform/x11/glib_capture_thread.hpp>
 #include <desktop/platform/x11/x11_clipboard.hpp>
 #include <desktop/platform/x11/x11_connection.hpp>
@@ -14,17 +14,17 @@
 
 namespace tarvo::desktop {
 
-class X11SelectionServices {
+class X11SelectionServices final : public SelectionServices {
 public:
     // In a Wayland session (XWayland included) the steps send no copy keystroke.
     explicit X11SelectionServices(bool waylandSession = false);
 
-    SelectedText& selectedText() { return selectedText_; }
+    X11SelectedText& selectedText() { return selectedText_; }
     ClipboardStore& clipboard() { return clipboard_; }
     SyntheticCopy& copy() { return copy_; }
     ModifierState& modifiers() { return modifiers_; }
     CaptureThread& thread() { return thread_; }
-    SelectionSteps steps() {
+    SelectionSteps steps() override {
         return {selectedText_, clipboard_, copy_, modifiers_, capturekit::ThreadSleeper::shared(),
                 thread_,       terminals_};
     }

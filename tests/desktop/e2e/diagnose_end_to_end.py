@@ -65,7 +65,9 @@ def scenario(session, options):
     expect_line(xwayland, "Session", "XWayland")
     expect_line(xwayland, "Hot keys", "none — this desktop doesn’t let apps set global keys")
     expect_line(xwayland, "Selected text", "AT-SPI bus found through org.a11y.Bus on the session "
-                                           "bus; PRIMARY over X11 (X11 windows only); no copy")
+                                           "bus; PRIMARY over X11 (X11 windows only); no PRIMARY "
+                                           "through data-control — the compositor offers neither "
+                                           "ext-data-control-v1 nor wlr data-control v2; no copy")
     expect_line(xwayland, "Backend", "http://127.0.0.1:9 unreachable — ")
     session.stop(watcher)
 

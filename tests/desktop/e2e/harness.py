@@ -332,9 +332,9 @@ def type_into(name, text):
     field.queryEditableText().setTextContents(text)
 
 
-def report(failure, session):
+def report(failure, session, names=("app", "app again", "backend", "openbox", "trayer")):
     print("FAILED: %s" % failure, file=sys.stderr)
-    for name in ("app", "app again", "backend", "openbox", "trayer"):
+    for name in names:
         if os.path.exists(os.path.join(session.folder, name + ".log")):
             print("--- %s log ---\n%s" % (name, session.log(name)[-4000:]), file=sys.stderr)
     print("--- showing ---\n%r" % labels(), file=sys.stderr)  # last: the app may be gone
