@@ -42,14 +42,14 @@ void HotkeyRows::build() {
     captureKey_ = note(QString(), this);
     captureStatus_ = note(QString(), this);
     auto* shortcutRow = new QHBoxLayout;
-    auto* shortcutLabel = plainLabel(QStringLiteral("Shortcut"), this);
+    shortcutLabel_ = plainLabel(QStringLiteral("Shortcut"), this);
     shortcut_ = new QComboBox(this);
     shortcut_->setAccessibleName(QStringLiteral("Shortcut"));
-    shortcutLabel->setBuddy(shortcut_);
+    shortcutLabel_->setBuddy(shortcut_);
     for (const auto combo : capturekit::allCases<HotkeyCombo>()) {
         shortcut_->addItem(choiceText(combo), qtText(capturekit::rawValue(combo)));
     }
-    shortcutRow->addWidget(shortcutLabel);
+    shortcutRow->addWidget(shortcutLabel_);
     shortcutRow->addWidget(shortcut_, 1);
     shortcutHint_ = note(QString(), this);
     quickEntry_ = new QCheckBox(QStringLiteral("Quick task to docket"), this);
@@ -95,23 +95,29 @@ void HotkeyRows::refresh() {
     const HotkeyCombo combo = selection_.hotkeyCombo();
     const auto desktopKeys = selection_.desktopKeys();
     setChecked(capture_, selection_.hotkeyEnabled());
+    const QString keysNote = selection_.keysNote();
     const auto key = selection_.keyName(SelectionController::selectionKeyID, 'C');
-    captureNote_->setText(
-        key ? QStringLiteral("Select text anywhere, press %1. Sends after a few seconds — Undo "
-                             "cancels it.")
-                  .arg(*key)
-            : QStringLiteral("Select text anywhere, press the key your desktop set for it. Sends "
-                             "after a few seconds — Undo cancels it."));
+    const QString press = key                  ? *key
+                          : keysNote.isEmpty() ? QStringLiteral("the key your desktop set for it")
+                                               : QStringLiteral("the key you bound to it");
+    captureNote_->setText(QStringLiteral("Select text anywhere, press %1. Sends after a few "
+                                         "seconds — Undo cancels it.")
+                              .arg(press));
     showText(captureKey_, selection_.hotkeyEnabled()
                               ? selection_.desktopKeyLine(SelectionController::selectionKeyID)
                               : QString());
     showText(captureStatus_, selection_.hotkeyStatus());
-    showText(keysNote_, selection_.keysNote());
+    showText(keysNote_, keysNote);
+    // Where the keys are bound by hand the combination has nothing to act on.
+    const bool comboMatters = keysNote.isEmpty() || !desktopKeys;
+    shortcutLabel_->setVisible(comboMatters);
+    shortcut_->setVisible(comboMatters);
     {
         const QSignalBlocker quiet(shortcut_);
         shortcut_->setCurrentIndex(shortcut_->findData(qtText(capturekit::rawValue(combo))));
     }
-    showText(shortcutHint_, desktopKeys   ? qtText(DesktopKeyTexts::proposalHint())
+    showText(shortcutHint_, !comboMatters ? QString()
+                            : desktopKeys ? qtText(DesktopKeyTexts::proposalHint())
                             : hint(combo) ? qtText(*hint(combo))
                                           : QString());
     setChecked(quickEntry_, selection_.quickEntryEnabled());

@@ -34,6 +34,7 @@ private:
     QLabel* captureKey_ = nullptr;
     QLabel* captureStatus_ = nullptr;
     QLabel* keysNote_ = nullptr;
+    QLabel* shortcutLabel_ = nullptr;
     QComboBox* shortcut_ = nullptr;
     QLabel* shortcutHint_ = nullptr;
     QCheckBox* quickEntry_ = nullptr;

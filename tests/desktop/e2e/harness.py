@@ -16,6 +16,7 @@ import time
 import urllib.request
 
 import pyatspi
+from gi.repository import GLib
 
 LIMIT = 60.0  # seconds for any one condition on a loaded machine
 APP_NAME = "tarvo-capture-desktop"
@@ -293,8 +294,12 @@ def showing(accessible):
 def find_where(test):
     """The first showing control that passes `test`, or None."""
     root = application()
-    return root and pyatspi.findDescendant(
-        root, lambda node: node is not None and test(node) and showing(node), breadth_first=True)
+    try:
+        return root and pyatspi.findDescendant(
+            root, lambda node: node is not None and test(node) and showing(node),
+            breadth_first=True)
+    except GLib.GError:  # a window went away while we walked the tree: look again
+        return None
 
 
 def is_focused(accessible):

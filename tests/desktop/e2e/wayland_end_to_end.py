@@ -74,7 +74,9 @@ def capture_selection(session, toast):
     return time.monotonic()
 
 
-def editor_selection(session):
+def select_in_editor(session):
+    """mousepad on Wayland, active, with its first line selected through accessibility; the file
+    and the line."""
     notes = os.path.join(session.folder, "notes.txt")
     with open(notes, "w") as file:
         file.write(NOTES)
@@ -86,7 +88,11 @@ def editor_selection(session):
     first_line = NOTES.splitlines()[0]
     view.queryText().addSelection(0, len(first_line))
     wait_for("mousepad's selection as PRIMARY", lambda: primary_selection(session) == first_line)
+    return notes, first_line
 
+
+def editor_selection(session):
+    notes, first_line = select_in_editor(session)
     toast = capture_selection(session, r"^Captured from Mousepad$")
     body = session.filed(2, limit=UNDO_WINDOW + LIMIT)
     waited = time.monotonic() - toast

@@ -15,8 +15,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import LIMIT, expect, expect_fields, find, menu_is_up, press, shown, wait_for  # noqa
-from wayland_end_to_end import UNDO_WINDOW, editor_selected  # noqa: E402
+from harness import (LIMIT, expect, expect_fields, find, is_focused, menu_is_up, press,  # noqa
+                     shown, wait_for)
+from wayland_end_to_end import UNDO_WINDOW, select_in_editor  # noqa: E402
 from wayland_harness import main, swaymsg  # noqa: E402
 
 from gi.repository import Gio, GLib  # noqa: E402
@@ -61,8 +62,15 @@ def keys_bound(session):
     shown(r"^Ctrl\+Alt\+C — set in your desktop’s settings$")
     shown(r"^Ctrl\+Alt\+T — set in your desktop’s settings$")
     shown(r"^Select text anywhere, press Ctrl\+Alt\+C\. ")
+    picture(session, "wayland-portal-menu")
     press("Change keys in desktop settings…")
     wait_for("the desktop's dialog", lambda: "ConfigureShortcuts" in methods())
+
+
+def picture(session, name):
+    """A picture of the whole output, kept in e2e-pictures/ to be looked at."""
+    taken = session.run("grim", os.path.join(session.pictures, name + ".png"))
+    expect(taken.returncode == 0, "grim failed: " + taken.stderr)
 
 
 def item_call(service, *call):
@@ -89,37 +97,30 @@ def late_tray(session, started):
 
 
 def selection_by_portal(session):
-    line = editor_selected(session)
+    notes, line = select_in_editor(session)
     portal("Trigger", "capture-selection", "")
     shown(r"^Captured from Mousepad$", limit=15)
     toast = time.monotonic()
+    picture(session, "wayland-toast")
     body = session.filed(1, limit=UNDO_WINDOW + LIMIT)
     expect(time.monotonic() - toast >= UNDO_WINDOW - 1, "filed inside the undo window")
-    expect_fields(body, content=line, source_app="Mousepad", source_type="text_capture")
+    expect_fields(body, content=line, title=notes, source_app="Mousepad",
+                  source_type="text_capture")
 
 
 def quick_entry_by_portal(session):
+    """The box takes the keyboard (the compositor gives a new window the focus), so a key typed
+    on the seat reaches it."""
     portal("Trigger", "quick-entry", "an-activation-token")
     field = wait_for("the quick-entry box", lambda: find("What’s on your mind?", "text"))
+    wait_for("the box focused", lambda: is_focused(field))
+    picture(session, "wayland-quick-entry")
     field.queryEditableText().setTextContents("water the plants")
-    wait_for("the box focused", lambda: swaymsg(session, "-t", "get_tree").count(
-        '"focused": true') and '"name": "Quick task to docket"' in focused_window(session))
     typed = session.run("wtype", "-k", "Return")
     expect(typed.returncode == 0, "wtype failed: " + typed.stderr)
     shown(r"^Sent to docket ✓$")
     expect(any("water the plants" in (body.get("title") or body.get("content") or "")
                for body in session.bodies()), "the task was not filed")
-
-
-def focused_window(session):
-    tree = json.loads(swaymsg(session, "-t", "get_tree"))
-    nodes = [tree]
-    while nodes:
-        node = nodes.pop()
-        if node.get("focused"):
-            return '"name": %s' % json.dumps(node.get("name"))
-        nodes += node.get("nodes", []) + node.get("floating_nodes", [])
-    return ""
 
 
 def scenario(session):
