@@ -90,12 +90,16 @@ class Session:
             TARVO_API_BASE=self.base, TARVO_LOG="stderr",
             QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", **environment)
 
+    def app_environment(self):
+        """The app's environment; the command line, the backend and other programs get theirs."""
+        return self.environment
+
     def program(self, name):
         return os.path.join(self.programs, name)
 
     def start_app(self, name="app", arguments=()):
         wait_for("the previous app to leave the accessibility bus", lambda: application() is None)
-        app = self.start(name, [self.program(APP_NAME), *arguments], env=self.environment)
+        app = self.start(name, [self.program(APP_NAME), *arguments], env=self.app_environment())
         wait_for("the app on the accessibility bus", application)
         return app
 
