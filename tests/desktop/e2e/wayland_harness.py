@@ -25,7 +25,7 @@ SCREEN = "1280x800"
 class WaylandSession(Session):
     """A harness.py session whose desktop is sway; `pictures` collects what a run keeps."""
 
-    def set_up(self, **environment):
+    def set_up(self, sway_rules=(), **environment):
         self.home = os.path.join(self.folder, "home")
         self.pictures = os.path.join(self.folder, "pictures")
         for folder in (self.home, self.pictures):
@@ -36,7 +36,7 @@ class WaylandSession(Session):
         os.environ.update(XDG_RUNTIME_DIR=self.folder, HOME=self.home, GSETTINGS_BACKEND="memory",
                           WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                           WLR_RENDERER="pixman")
-        start_compositor(self)
+        start_compositor(self, sway_rules)
         self.start("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         self.base = start_backend(self, self.program("tarvo-devbackend"))
         self.environment = dict(
@@ -60,12 +60,13 @@ class WaylandSession(Session):
         return subprocess.run(command, capture_output=True, text=True, timeout=LIMIT, **options)
 
 
-def start_compositor(session):
-    """sway on a headless output, once its display and IPC sockets are there, with a keyboard on
-    its seat: without one no window is ever active."""
+def start_compositor(session, rules=()):
+    """sway on a headless output with the given lines of configuration, once its display and IPC
+    sockets are there, with a keyboard on its seat: without one no window is ever active."""
     config = os.path.join(session.home, "sway.conf")
     with open(config, "w") as file:
         file.write("output HEADLESS-1 resolution %s\n" % SCREEN)
+        file.writelines(rule + "\n" for rule in rules)
     sway = session.start("sway", ["sway", "-c", config])
     def sockets():
         expect(sway.poll() is None, "sway ended:\n" + session.log("sway"))

@@ -5,8 +5,9 @@ the app names itself to the portal and binds exactly its two shortcuts, proposin
 the menu shows the keys the desktop assigned and opens the desktop's dialog; a panel's
 StatusNotifierWatcher that appears five seconds after the app gets the app's item, whose Activate
 opens the menu; the portal's "capture-selection" activation captures text selected in mousepad
-(through the accessibility bus) and files it once the undo window has passed; its "quick-entry"
-activation opens the box, which sends a task."""
+(through the accessibility bus) and files it once the undo window has passed, while the README's
+sway rule keeps the keyboard in mousepad; its "quick-entry" activation opens the box, which takes
+the keyboard and sends a task."""
 
 import json
 import os
@@ -22,6 +23,8 @@ from wayland_harness import main, swaymsg  # noqa: E402
 
 from gi.repository import Gio, GLib  # noqa: E402
 
+# The README's rule that keeps sway from giving the toast and the confirm panel the keyboard.
+NO_FOCUS = 'no_focus [app_id="^com\\.merrow\\.loft\\.mac$" title="^(Captured|Send to stash\\?) — "]'
 FAKES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fakes")
 APP_ID = "com.merrow.loft.mac"
 
@@ -102,6 +105,7 @@ def selection_by_portal(session):
     portal("Trigger", "capture-selection", "")
     shown(r"^Captured from Mousepad$", limit=15)
     picture(session, "wayland-toast")
+    expect(focused_app(session) == "mousepad", "the toast took the keyboard from mousepad")
     body = session.filed(1, limit=UNDO_WINDOW + LIMIT)
     expect(time.monotonic() - started >= UNDO_WINDOW - 0.5, "filed inside the undo window")
     expect_fields(body, content=line, title=notes, source_app="Mousepad",
@@ -123,8 +127,18 @@ def quick_entry_by_portal(session):
                for body in session.bodies()), "the task was not filed")
 
 
+def focused_app(session):
+    nodes = [json.loads(swaymsg(session, "-t", "get_tree"))]
+    while nodes:
+        node = nodes.pop()
+        if node.get("focused"):
+            return node.get("app_id")
+        nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+    return None
+
+
 def scenario(session):
-    session.set_up(XDG_CURRENT_DESKTOP="sway")
+    session.set_up(sway_rules=[NO_FOCUS], XDG_CURRENT_DESKTOP="sway")
     session.start("portal", ["/usr/bin/python3",
                              os.path.join(FAKES, "global_shortcuts_portal.py"), "--version", "2"])
     wait_for("the portal", lambda: "ready" in session.log("portal"))
