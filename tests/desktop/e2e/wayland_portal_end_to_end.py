@@ -7,7 +7,7 @@ StatusNotifierWatcher that appears five seconds after the app gets the app's ite
 opens the menu; the portal's "capture-selection" activation captures text selected in mousepad
 (through the accessibility bus) and files it once the undo window has passed, while the README's
 sway rule keeps the keyboard in mousepad; its "quick-entry" activation opens the box, which takes
-the keyboard and sends a task."""
+the keyboard and sends a task; `--diagnose` names the portal and the keys it assigned."""
 
 import json
 import os
@@ -137,6 +137,18 @@ def focused_app(session):
     return None
 
 
+def diagnosed(session):
+    """--diagnose names the portal's version and the keys the desktop kept, binding nothing."""
+    binds = methods().count("BindShortcuts")
+    run = session.run(session.program("tarvo-capture-desktop"), "--diagnose")
+    expect(run.returncode == 0, "--diagnose exited with %s:\n%s" % (run.returncode, run.stderr))
+    with open(os.path.join(session.pictures, "wayland-portal-diagnose.txt"), "w") as file:
+        file.write(run.stdout)
+    expect("Hot keys: shortcuts portal version 2 (capture-selection: Ctrl+Alt+C, quick-entry: "
+           "Ctrl+Alt+T)\n" in run.stdout, "the hot-key line: %r" % run.stdout)
+    expect(methods().count("BindShortcuts") == binds, "--diagnose bound keys")
+
+
 def scenario(session):
     session.set_up(sway_rules=[NO_FOCUS], XDG_CURRENT_DESKTOP="sway")
     session.start("portal", ["/usr/bin/python3",
@@ -149,6 +161,7 @@ def scenario(session):
     late_tray(session, started)
     selection_by_portal(session)
     quick_entry_by_portal(session)
+    diagnosed(session)
     session.expect_clean_exit(app, terminate=True)
 
 
