@@ -140,7 +140,8 @@ def focused_app(session):
 def diagnosed(session):
     """--diagnose names the portal's version and the keys the desktop kept, binding nothing."""
     binds = methods().count("BindShortcuts")
-    run = session.run(session.program("tarvo-capture-desktop"), "--diagnose")
+    run = session.run(session.program("tarvo-capture-desktop"), "--diagnose",
+                      env=session.app_environment())
     expect(run.returncode == 0, "--diagnose exited with %s:\n%s" % (run.returncode, run.stderr))
     with open(os.path.join(session.pictures, "wayland-portal-diagnose.txt"), "w") as file:
         file.write(run.stdout)
