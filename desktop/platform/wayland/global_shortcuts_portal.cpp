@@ -99,16 +99,23 @@ void GlobalShortcutsPortal::registerApp() {
         PortalRequest::service, PortalRequest::path,
         QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
     call << appId_ << QVariantMap();
+    callWithinLimit(call, [this](const QDBusPendingCall& finished) {
+        if (finished.isError()) {
+            log().info("The portal registry said " + finished.error().name().toStdString() +
+                       "; going on without it.");
+        }
+        readVersion();
+    });
+}
+
+void GlobalShortcutsPortal::callWithinLimit(const QDBusMessage& call,
+                                            std::function<void(const QDBusPendingCall&)> done) {
     auto* watcher =
         new QDBusPendingCallWatcher(bus_.asyncCall(call, int(limit_.count())), conversation_);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* finished) {
+            [done = std::move(done)](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
-                if (finished->isError()) {
-                    log().info("The portal registry said " +
-                               finished->error().name().toStdString() + "; going on without it.");
-                }
-                readVersion();
+                done(*finished);
             });
 }
 
@@ -117,28 +124,24 @@ void GlobalShortcutsPortal::readVersion() {
                                                QStringLiteral("org.freedesktop.DBus.Properties"),
                                                QStringLiteral("Get"));
     call << shortcutsInterface << QStringLiteral("version");
-    auto* watcher =
-        new QDBusPendingCallWatcher(bus_.asyncCall(call, int(limit_.count())), conversation_);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* finished) {
-                finished->deleteLater();
-                const QDBusPendingReply<QDBusVariant> reply = *finished;
-                if (reply.isError() && reply.error().type() == QDBusError::NoReply) {
-                    log().error("The desktop portal didn’t answer.");
-                    setState(State::noAnswer);
-                    return;
-                }
-                version_ = reply.isError() ? 0 : reply.value().variant().toUInt();
-                if (version_ == 0) {
-                    log().notice("The desktop portal has no global shortcuts (" +
-                                 (reply.isError() ? reply.error().name().toStdString()
-                                                  : std::string("version 0")) +
-                                 ").");
-                    setState(State::absent);
-                    return;
-                }
-                createSession();
-            });
+    callWithinLimit(call, [this](const QDBusPendingCall& finished) {
+        const QDBusPendingReply<QDBusVariant> reply = finished;
+        if (reply.isError() && reply.error().type() == QDBusError::NoReply) {
+            log().error("The desktop portal didn’t answer.");
+            setState(State::noAnswer);
+            return;
+        }
+        version_ = reply.isError() ? 0 : reply.value().variant().toUInt();
+        if (version_ == 0) {
+            log().notice(
+                "The desktop portal has no global shortcuts (" +
+                (reply.isError() ? reply.error().name().toStdString() : std::string("version 0")) +
+                ").");
+            setState(State::absent);
+            return;
+        }
+        createSession();
+    });
 }
 
 void GlobalShortcutsPortal::request(const QString& method, QList<QVariant> arguments,
@@ -223,12 +226,10 @@ void GlobalShortcutsPortal::configure() {
     }
     auto call = portalCall(QStringLiteral("ConfigureShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(session_)) << QString() << QVariantMap();
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), conversation_);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        if (done->isError()) {
+    callWithinLimit(call, [](const QDBusPendingCall& done) {
+        if (done.isError()) {
             log().error("The desktop’s shortcut settings didn’t open: " +
-                        done->error().name().toStdString() + ".");
+                        done.error().name().toStdString() + ".");
         }
     });
 }

@@ -7,6 +7,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QDBusServiceWatcher>
 #include <QList>
 #include <QMap>
@@ -15,6 +16,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 
 namespace tarvo::desktop {
 
@@ -85,6 +87,9 @@ private:
     void closeSession();
     void portalLeft();
     QDBusMessage portalCall(const QString& method) const;
+    // An answer-or-error call that belongs to this start's conversation, given up after the limit.
+    void callWithinLimit(const QDBusMessage& call,
+                         std::function<void(const QDBusPendingCall&)> done);
     void request(const QString& method, QList<QVariant> arguments, QVariantMap options,
                  std::function<void(const PortalResponse&)> done);
     // Handles the answers every request shares; false when the conversation cannot go on.
